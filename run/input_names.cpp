@@ -1,0 +1,42 @@
+#include "run/input_names.h"
+
+#include <cstring>
+
+GivenName give_default_extension(std::string_view name, std::string_view extension,
+                                 std::span<char> destination, const NameRules& rules) {
+    GivenName given;
+    destination[0] = '\0';
+    if (!extension_of(name, rules).empty()) {
+        given.shown = name;
+        given.fits = name.size() < destination.size();
+        if (given.fits) {
+            std::memcpy(destination.data(), name.data(), name.size());
+            destination[name.size()] = '\0';
+        }
+        return given;
+    }
+    given.shown = name.substr(0, extension_cut(name, rules));
+    given.shown_tail = extension;
+    given.fits = replace_extension(destination, name, extension, rules);
+    return given;
+}
+
+int split_input_list(std::string_view list, RunState& run) {
+    int count = 0;
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t plus = list.find('+', start);
+        const std::string_view element = list.substr(start, plus - start);
+        InputSlot& slot = run.input_names[count];
+        slot.given = give_default_extension(element, INPUT_DEFAULT_EXTENSION, slot.name,
+                                            run.name_rules);
+        ++count;
+        if (plus == std::string_view::npos || count == MAX_INPUTS) {
+            break;
+        }
+        start = plus + 1;
+    }
+    run.input_names[count] = InputSlot{};
+    run.input_count = count;
+    return count;
+}

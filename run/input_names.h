@@ -1,0 +1,18 @@
+// The names on the command line: the "+"-joined input list and the output name, each given its
+// default extension.
+#pragma once
+
+#include <span>
+#include <string_view>
+
+#include "run/run_state.h"
+
+// Stores name into destination, adding extension (".MOT" or ".mot") when the name has none. A name that does
+// not fit (more than MAX_NAME_LENGTH bytes with the extension) is not stored: fits is false,
+// destination is empty, and the result still shows the whole name.
+GivenName give_default_extension(std::string_view name, std::string_view extension,
+                                 std::span<char> destination, const NameRules& rules);
+
+// Fills run.input_names from the "+"-joined list, at most MAX_INPUTS names (the rest of the list
+// is ignored); an empty element becomes ".MOT". Returns the count, which is never below 1.
+int split_input_list(std::string_view list, RunState& run);

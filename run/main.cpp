@@ -1,0 +1,74 @@
+// Srjoin: merges Motorola S-record files into one.
+//   Srjoin file1+file2+... out_file
+// Exit codes: 0 published; 1 no work file could be created; 2 the work file does not open;
+// 3 writing the work file or reading an input failed; 4 the output could not be published;
+// 255 too few arguments or input names.
+#include <span>
+
+#include "run/finish_run.h"
+#include "run/input_names.h"
+#include "run/merge_pass.h"
+#include "run/messages.h"
+#include "run/publish.h"
+#include "run/run_state.h"
+#include "run/work_file.h"
+#include "textio/console.h"
+
+int main(int argc, char** argv) {
+    prepare_process();
+    RunState& run = the_run;
+    run.name_rules = NameRules{slash_separates_folders()};
+
+    show_line(BANNER);
+    if (argc < 3) {
+        for (const std::string_view line : USAGE_LINES) {
+            show_line(line);
+        }
+        finish_run(255);
+    }
+    if (split_input_list(argv[1], run) < 2) {
+        show_line(TOO_FEW_INPUTS);
+        finish_run(255);
+    }
+
+    const GivenName output = give_default_extension(argv[2], OUTPUT_DEFAULT_EXTENSION,
+                                                    run.output_name, run.name_rules);
+    if (!output.fits) {
+        show_message(OUTPUT_NOT_CREATED, output.shown, output.shown_tail);
+        finish_run(4);
+    }
+    char drive[NAME_SIZE];
+    char folder[NAME_SIZE];
+    (void)split_path(run.output_name, drive, folder, {}, {}, run.name_rules);
+
+    if (choose_work_file(drive, folder, run) != 0) {
+        show_message(WORK_FILE_NOT_CREATED, run.work_name);
+        finish_run(1);
+    }
+    run.owns_work_file = true;  // choose_work_file created it: from now on it is the run's
+    run.work_file = open_text(run.work_name, "w");
+    if (!run.work_file) {
+        show_message(WORK_FILE_NOT_CREATED, run.work_name);
+        finish_run(2);
+    }
+
+    const MergeOutcome merged = merge_inputs(run);
+    if (merged.result == MergeResult::work_write_failed) {
+        show_message(WORK_FILE_NOT_WRITTEN, run.work_name);
+        finish_run(3);
+    }
+    if (merged.result == MergeResult::input_read_failed) {
+        show_message(INPUT_NOT_READ, run.input_names[merged.failed_input].name);
+        finish_run(3);
+    }
+
+    if (publish_output(run.work_name, run.output_name) != 0) {
+        // The old output may be gone: the merged text then lives only in the work file.
+        show_message(OUTPUT_NOT_CREATED, run.output_name);
+        show_message(WORK_FILE_KEPT, run.work_name);
+        run.owns_work_file = false;
+        finish_run(4);
+    }
+    show_message(OUTPUT_CREATED, run.output_name);
+    finish_run(0);
+}

@@ -1,0 +1,18 @@
+// The console: standard output, with the same write translation as a TextFile (LF as CR LF).
+// Texts are written as their bytes; the tool's own texts are Shift-JIS. On an interactive
+// console every message is shown at once; when standard output goes to a file or a pipe it is
+// buffered in 512 bytes and written out by flush_console.
+#pragma once
+
+#include <string_view>
+
+// Writes text and a line break.
+void show_line(std::string_view text);
+
+// Writes format with its one "%s" replaced by name, followed directly by name_tail (the two
+// together are the name shown: name_tail lets a name too long for any buffer be shown whole).
+// Nothing else is added: a format without "\n" leaves the console line open.
+void show_message(std::string_view format, std::string_view name, std::string_view name_tail = {});
+
+// Writes out whatever is buffered. Called before the process ends.
+void flush_console();

@@ -1,0 +1,66 @@
+// The one seam between the tool and the operating system. platform_posix.cpp and
+// platform_win32.cpp implement this same contract; the build picks one of them. Nothing above
+// this layer knows which platform it runs on. Names are byte strings, NUL-terminated.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+// An open file: a POSIX descriptor or a Win32 HANDLE. NO_FILE when none.
+using FileHandle = std::intptr_t;
+inline constexpr FileHandle NO_FILE = -1;
+
+// Opens an existing file for reading. Fails (NO_FILE) on a missing name and on a folder.
+FileHandle open_for_reading(const char* name);
+
+// Opens a file for writing, creating it or emptying it when it exists. Fails (NO_FILE) on a
+// folder, on a read-only file (POSIX: a file with no write-permission bit, even for root), and
+// where the folder does not allow creation.
+FileHandle open_for_writing(const char* name);
+
+enum class CreateResult {
+    created,     // a new empty file of that name now exists, made by this call
+    name_taken,  // an entry of that name already exists (a file, a link, a folder...)
+    failed,      // anything else: a missing folder, no permission, ...
+};
+
+// Creates a new empty file exclusively and closes it: never follows a link, never opens an
+// entry that already exists. There is no window in which another process can take the name
+// between the test and the creation.
+CreateResult create_new_file(const char* name);
+
+// Reads up to size bytes: the count read (> 0), 0 at the end of the data, -1 on a read error.
+std::ptrdiff_t read_some(FileHandle file, char* buffer, std::size_t size);
+
+// Writes all size bytes. False on a write error (a full disk, a file-size limit...).
+bool write_all(FileHandle file, const char* bytes, std::size_t size);
+
+// Closes the file. False when the system reports an error on closing.
+bool close_file(FileHandle file);
+
+// Deletes the named file. Fails on a missing file, a read-only file, a folder and (Windows) a
+// file that is open.
+bool remove_file(const char* name);
+
+// True when the file system holds an entry of exactly that name that is not a folder. The entry
+// itself is looked at: a link, even a dangling one, is a taken name.
+bool name_is_taken(const char* name);
+
+// True when both names lead to one and the same existing file, however they are spelled.
+bool same_file(const char* first, const char* second);
+
+// True when standard output is an interactive console rather than a file or pipe.
+bool console_is_interactive();
+
+// Writes bytes to standard output as they are. Errors are ignored: the console is the report,
+// there is nowhere else to report its failure.
+void write_console(const char* bytes, std::size_t size);
+
+// Prepares the process for the run (POSIX: a closed pipe on standard output must not kill it).
+void prepare_process();
+
+// Ends the process at once with exit_code.
+[[noreturn]] void end_process(int exit_code);
+
+// True where "/" separates folders in path names.
+bool slash_separates_folders();

@@ -1,0 +1,157 @@
+// The platform calls on POSIX systems.
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "textio/platform.h"
+
+namespace {
+
+int descriptor(FileHandle file) { return static_cast<int>(file); }
+
+// Root may write any file, but the tool's promise is that a file without any write-permission
+// bit is read-only for everyone: a read-only output is never replaced.
+bool has_no_write_bit(const struct stat& status) {
+    return (status.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0;
+}
+
+int open_retrying(const char* name, int flags, mode_t mode = 0) {
+    int fd;
+    do {
+        fd = ::open(name, flags | O_CLOEXEC, mode);
+    } while (fd < 0 && errno == EINTR);
+    return fd;
+}
+
+}  // namespace
+
+FileHandle open_for_reading(const char* name) {
+    const int fd = open_retrying(name, O_RDONLY);
+    if (fd < 0) {
+        return NO_FILE;
+    }
+    struct stat status {};
+    if (::fstat(fd, &status) != 0 || S_ISDIR(status.st_mode)) {
+        ::close(fd);
+        return NO_FILE;
+    }
+    return fd;
+}
+
+FileHandle open_for_writing(const char* name) {
+    for (;;) {
+        // A file made by this call is writable whatever the umask makes of its bits.
+        int fd = open_retrying(name, O_WRONLY | O_CREAT | O_EXCL, 0666);
+        if (fd >= 0) {
+            return fd;
+        }
+        if (errno != EEXIST) {
+            return NO_FILE;
+        }
+        fd = open_retrying(name, O_WRONLY);
+        if (fd < 0) {
+            if (errno == ENOENT) {
+                continue;  // removed in between: create it after all
+            }
+            return NO_FILE;
+        }
+        struct stat status {};
+        if (::fstat(fd, &status) != 0 || S_ISDIR(status.st_mode) ||
+            (S_ISREG(status.st_mode) && has_no_write_bit(status)) ||
+            (S_ISREG(status.st_mode) && ::ftruncate(fd, 0) != 0)) {
+            ::close(fd);
+            return NO_FILE;
+        }
+        return fd;
+    }
+}
+
+CreateResult create_new_file(const char* name) {
+    // O_EXCL with O_CREAT fails on any existing entry, a link (even a dangling one) included,
+    // and never follows it.
+    const int fd = open_retrying(name, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, 0666);
+    if (fd < 0) {
+        return errno == EEXIST ? CreateResult::name_taken : CreateResult::failed;
+    }
+    // Whatever the umask, the file must stay writable: remove_file refuses read-only files,
+    // and the run has to be able to delete its own work file.
+    struct stat status {};
+    if (::fstat(fd, &status) == 0 && has_no_write_bit(status)) {
+        (void)::fchmod(fd, status.st_mode | S_IWUSR);
+    }
+    ::close(fd);
+    return CreateResult::created;
+}
+
+std::ptrdiff_t read_some(FileHandle file, char* buffer, std::size_t size) {
+    for (;;) {
+        const ssize_t count = ::read(descriptor(file), buffer, size);
+        if (count >= 0) {
+            return count;
+        }
+        if (errno != EINTR) {
+            return -1;
+        }
+    }
+}
+
+bool write_all(FileHandle file, const char* bytes, std::size_t size) {
+    while (size > 0) {
+        const ssize_t count = ::write(descriptor(file), bytes, size);
+        if (count < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return false;
+        }
+        bytes += count;
+        size -= static_cast<std::size_t>(count);
+    }
+    return true;
+}
+
+bool close_file(FileHandle file) {
+    // The descriptor is released even when close reports an error: never retry it.
+    return ::close(descriptor(file)) == 0;
+}
+
+bool remove_file(const char* name) {
+    struct stat status {};
+    if (::lstat(name, &status) != 0 || S_ISDIR(status.st_mode) ||
+        (S_ISREG(status.st_mode) && has_no_write_bit(status))) {
+        return false;
+    }
+    return ::unlink(name) == 0;
+}
+
+bool name_is_taken(const char* name) {
+    struct stat status {};
+    return ::lstat(name, &status) == 0 && !S_ISDIR(status.st_mode);
+}
+
+bool same_file(const char* first, const char* second) {
+    struct stat first_status {};
+    struct stat second_status {};
+    return ::stat(first, &first_status) == 0 && ::stat(second, &second_status) == 0 &&
+           first_status.st_dev == second_status.st_dev &&
+           first_status.st_ino == second_status.st_ino;
+}
+
+bool console_is_interactive() { return ::isatty(STDOUT_FILENO) == 1; }
+
+void write_console(const char* bytes, std::size_t size) {
+    (void)write_all(STDOUT_FILENO, bytes, size);
+}
+
+void prepare_process() {
+    // A reader that went away (Srjoin ... | head -1) must not kill the run half way: the
+    // console write fails quietly and the run still ends through its own clean-up.
+    ::signal(SIGPIPE, SIG_IGN);
+}
+
+void end_process(int exit_code) { ::_exit(exit_code); }
+
+bool slash_separates_folders() { return true; }
