@@ -63,32 +63,84 @@ void write_piece(std::span<char> buffer, std::string_view piece) {
     }
 }
 
-// Appends to a bounded buffer; once something does not fit it stops and remembers that.
+// Builds a name byte by byte, keeping track of the type of its last byte as byte_type would
+// find it, so that "does the name end in a single '.'" needs no scan. With no output it only
+// measures: make_path measures first, and writes only what fits.
 class PathBuilder {
 public:
-    explicit PathBuilder(std::span<char> buffer) : buffer_(buffer) {}
+    explicit PathBuilder(char* output) : output_(output) {}
 
     void append(std::string_view text) {
-        if (overflow_ || length_ + text.size() >= buffer_.size()) {
-            overflow_ = true;
-            return;
+        for (const char byte : text) {
+            if (output_ != nullptr) {
+                output_[length_] = byte;
+            }
+            ++length_;
+            before_last_ = last_;
+            last_ = byte;
+            last_type_ = last_type_ == ByteType::lead                     ? ByteType::trail
+                         : is_lead_byte(static_cast<unsigned char>(byte)) ? ByteType::lead
+                                                                          : ByteType::single;
         }
-        std::memcpy(buffer_.data() + length_, text.data(), text.size());
-        length_ += text.size();
-        buffer_[length_] = '\0';
     }
-    void drop_last() { buffer_[--length_] = '\0'; }
-    std::string_view text() const { return {buffer_.data(), length_}; }
-    bool overflow() const { return overflow_; }
+    // Only ever the final step: the tracked last byte is not needed afterwards.
+    void drop_last() { --length_; }
+    std::size_t length() const { return length_; }
     bool ends_in_single(char byte) const {
-        return length_ > 0 && buffer_[length_ - 1] == byte && !ends_in_trail_byte(text());
+        const bool trail = length_ >= 2 && is_lead_byte(static_cast<unsigned char>(before_last_)) &&
+                           last_type_ != ByteType::single;
+        return length_ > 0 && last_ == byte && !trail;
     }
 
 private:
-    std::span<char> buffer_;
+    char* output_;
     std::size_t length_ = 0;
-    bool overflow_ = false;
+    char last_ = '\0';
+    char before_last_ = '\0';
+    ByteType last_type_ = ByteType::single;
 };
+
+// The steps of make_path; returns the length of the name (written to output when given).
+std::size_t build_path(char* output, const char* drive, const char* folder, const char* stem,
+                       const char* extension, const NameRules& rules) {
+    PathBuilder name(output);
+    if (drive != nullptr) {
+        const std::string_view piece(drive);
+        name.append(piece);
+        if (!piece.empty() && (piece.back() != ':' || ends_in_trail_byte(piece))) {
+            name.append(":");
+        }
+    }
+    if (folder != nullptr) {
+        const std::string_view piece(folder);
+        name.append(piece);
+        if (!piece.empty()) {
+            const char last = piece.back();
+            const bool separator_byte =
+                is_separator(last, rules) || (last == ':' && drive == nullptr);
+            if (!separator_byte || ends_in_trail_byte(piece)) {
+                name.append(rules.slash_separates_folders ? "/" : "\\");
+            }
+        }
+    }
+    if (stem != nullptr) {
+        name.append(stem);
+    }
+    if (extension != nullptr) {
+        std::string_view piece(extension);
+        if (!piece.empty() && piece.front() == '.') {
+            piece.remove_prefix(1);
+        }
+        if (!name.ends_in_single('.')) {
+            name.append(".");
+        }
+        name.append(piece);
+    }
+    if (name.ends_in_single('.')) {
+        name.drop_last();
+    }
+    return name.length();
+}
 
 }  // namespace
 
@@ -146,50 +198,12 @@ std::string_view extension_of(std::string_view path, const NameRules& rules) {
 
 bool make_path(std::span<char> path, const char* drive, const char* folder, const char* stem,
                const char* extension, const NameRules& rules) {
-    if (path.empty()) {
+    const std::size_t length = build_path(nullptr, drive, folder, stem, extension, rules);
+    if (length >= path.size()) {
         return false;
     }
-    path[0] = '\0';
-    PathBuilder name(path);
-    if (drive != nullptr) {
-        const std::string_view piece(drive);
-        name.append(piece);
-        if (!piece.empty() && (piece.back() != ':' || ends_in_trail_byte(piece))) {
-            name.append(":");
-        }
-    }
-    if (folder != nullptr) {
-        const std::string_view piece(folder);
-        name.append(piece);
-        if (!piece.empty()) {
-            const char last = piece.back();
-            const bool separator_byte =
-                is_separator(last, rules) || (last == ':' && drive == nullptr);
-            if (!separator_byte || ends_in_trail_byte(piece)) {
-                name.append(rules.slash_separates_folders ? "/" : "\\");
-            }
-        }
-    }
-    if (stem != nullptr) {
-        name.append(stem);
-    }
-    if (extension != nullptr) {
-        std::string_view piece(extension);
-        if (!piece.empty() && piece.front() == '.') {
-            piece.remove_prefix(1);
-        }
-        if (!name.overflow() && !name.ends_in_single('.')) {
-            name.append(".");
-        }
-        name.append(piece);
-    }
-    if (name.overflow()) {
-        path[0] = '\0';
-        return false;
-    }
-    if (name.ends_in_single('.')) {
-        name.drop_last();
-    }
+    build_path(path.data(), drive, folder, stem, extension, rules);
+    path[length] = '\0';
     return true;
 }
 

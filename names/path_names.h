@@ -4,8 +4,8 @@
 //
 // Pure functions. A name is a std::string_view that ends where the name ends (as a C string
 // ends at its NUL). Every output is a std::span<char> giving the buffer and its capacity; an
-// empty span (no data) is an absent piece. Outputs are written NUL-terminated, and a result
-// that does not fit is reported, never cut short.
+// empty span (no data) is an absent piece. Outputs are written NUL-terminated, and a function
+// that reports "does not fit" leaves every output untouched: nothing is ever cut short.
 #pragma once
 
 #include <cstddef>
@@ -44,7 +44,7 @@ std::string_view extension_of(std::string_view path, const NameRules& rules = WI
 // Joins drive, folder, stem and extension (NUL-terminated; nullptr for an absent piece) into
 // path, adding ":", "\" and "." where they are missing and dropping a final "." (one that is
 // not the second byte of a double-byte character). An absent drive differs from an empty one,
-// and an empty extension from an absent one. Returns false, leaving path empty, when the result
+// and an empty extension from an absent one. Returns false, writing nothing, when the result
 // does not fit.
 bool make_path(std::span<char> path, const char* drive, const char* folder, const char* stem,
                const char* extension, const NameRules& rules = WINDOWS_NAME_RULES);

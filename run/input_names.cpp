@@ -28,8 +28,8 @@ int split_input_list(std::string_view list, RunState& run) {
         const std::size_t plus = list.find('+', start);
         const std::string_view element = list.substr(start, plus - start);
         InputSlot& slot = run.input_names[count];
-        slot.given = give_default_extension(element, INPUT_DEFAULT_EXTENSION, slot.name,
-                                            run.name_rules);
+        slot.given =
+            give_default_extension(element, INPUT_DEFAULT_EXTENSION, slot.name, run.name_rules);
         ++count;
         if (plus == std::string_view::npos || count == MAX_INPUTS) {
             break;

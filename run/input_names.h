@@ -7,9 +7,9 @@
 
 #include "run/run_state.h"
 
-// Stores name into destination, adding extension (".MOT" or ".mot") when the name has none. A name that does
-// not fit (more than MAX_NAME_LENGTH bytes with the extension) is not stored: fits is false,
-// destination is empty, and the result still shows the whole name.
+// Stores name into destination, adding extension (".MOT" or ".mot") when the name has none. A name
+// that does not fit (more than MAX_NAME_LENGTH bytes with the extension) is not stored: fits is
+// false, destination is empty, and the result still shows the whole name.
 GivenName give_default_extension(std::string_view name, std::string_view extension,
                                  std::span<char> destination, const NameRules& rules);
 

@@ -31,8 +31,8 @@ int main(int argc, char** argv) {
         finish_run(255);
     }
 
-    const GivenName output = give_default_extension(argv[2], OUTPUT_DEFAULT_EXTENSION,
-                                                    run.output_name, run.name_rules);
+    const GivenName output =
+        give_default_extension(argv[2], OUTPUT_DEFAULT_EXTENSION, run.output_name, run.name_rules);
     if (!output.fits) {
         show_message(OUTPUT_NOT_CREATED, output.shown, output.shown_tail);
         finish_run(4);

@@ -5,9 +5,9 @@
 #include "run/run_state.h"
 
 enum class MergeResult {
-    done,              // the work file is complete and closed
-    work_write_failed, // writing or closing the work file failed
-    input_read_failed, // reading an input failed part way
+    done,               // the work file is complete and closed
+    work_write_failed,  // writing or closing the work file failed
+    input_read_failed,  // reading an input failed part way
 };
 
 struct MergeOutcome {

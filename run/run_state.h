@@ -31,9 +31,9 @@ inline constexpr const char* FALLBACK_TERMINATION_RECORD = "S804FFDE40DE\n";
 
 // A name as given on the command line, with its default extension where it had none.
 struct GivenName {
-    bool fits = false;              // the name was stored in its buffer
-    std::string_view shown;         // the name to show in a message: shown then shown_tail
-    std::string_view shown_tail;    // the default extension added (".MOT"), or empty
+    bool fits = false;            // the name was stored in its buffer
+    std::string_view shown;       // the name to show in a message: shown then shown_tail
+    std::string_view shown_tail;  // the default extension added (".MOT"), or empty
 };
 
 struct InputSlot {

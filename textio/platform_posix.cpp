@@ -10,7 +10,9 @@
 
 namespace {
 
-int descriptor(FileHandle file) { return static_cast<int>(file); }
+int descriptor(FileHandle file) {
+    return static_cast<int>(file);
+}
 
 // Root may write any file, but the tool's promise is that a file without any write-permission
 // bit is read-only for everyone: a read-only output is never replaced.
@@ -140,7 +142,9 @@ bool same_file(const char* first, const char* second) {
            first_status.st_ino == second_status.st_ino;
 }
 
-bool console_is_interactive() { return ::isatty(STDOUT_FILENO) == 1; }
+bool console_is_interactive() {
+    return ::isatty(STDOUT_FILENO) == 1;
+}
 
 void write_console(const char* bytes, std::size_t size) {
     (void)write_all(STDOUT_FILENO, bytes, size);
@@ -152,6 +156,10 @@ void prepare_process() {
     ::signal(SIGPIPE, SIG_IGN);
 }
 
-void end_process(int exit_code) { ::_exit(exit_code); }
+void end_process(int exit_code) {
+    ::_exit(exit_code);
+}
 
-bool slash_separates_folders() { return true; }
+bool slash_separates_folders() {
+    return true;
+}

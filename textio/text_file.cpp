@@ -34,7 +34,9 @@ std::size_t drop_carriage_returns(char* bytes, std::size_t size) {
 
 }  // namespace
 
-void TextFileDeleter::operator()(TextFile* file) const { delete file; }
+void TextFileDeleter::operator()(TextFile* file) const {
+    delete file;
+}
 
 TextFile::TextFile(FileHandle handle, Mode mode, std::unique_ptr<char[]> buffer,
                    std::size_t block_size)
@@ -182,9 +184,13 @@ std::size_t read_line(char* line, std::size_t size, TextFile& file) {
     return file.read_line(line, size);
 }
 
-bool text_failed(const TextFile& file) { return file.has_failed(); }
+bool text_failed(const TextFile& file) {
+    return file.has_failed();
+}
 
-int write_text(const char* text, TextFile& file) { return file.write_text(text); }
+int write_text(const char* text, TextFile& file) {
+    return file.write_text(text);
+}
 
 int close_text(TextFilePointer& file) {
     if (!file) {

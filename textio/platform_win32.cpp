@@ -1,0 +1,192 @@
+// The platform calls on Windows. Names are passed to the "A" functions as they are: bytes in the
+// system code page (Shift-JIS on a Japanese system), never converted here.
+#define WIN32_LEAN_AND_MEAN
+#define NOMINMAX
+#include <windows.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "textio/platform.h"
+
+namespace {
+
+// NO_FILE and INVALID_HANDLE_VALUE are both -1 today; the conversions say so instead of
+// relying on it.
+HANDLE to_handle(FileHandle file) {
+    return reinterpret_cast<HANDLE>(file);
+}
+
+FileHandle from_handle(HANDLE handle) {
+    return handle == INVALID_HANDLE_VALUE ? NO_FILE : reinterpret_cast<FileHandle>(handle);
+}
+
+// ReadFile and WriteFile take a DWORD count; larger requests go in pieces of this size.
+constexpr std::size_t MAX_TRANSFER = 1u << 30;
+
+DWORD transfer_size(std::size_t size) {
+    return static_cast<DWORD>(std::min(size, MAX_TRANSFER));
+}
+
+// Others may read and write an open file, but not delete it while it is open.
+constexpr DWORD SHARE_READ_WRITE = FILE_SHARE_READ | FILE_SHARE_WRITE;
+
+// CreateFileA refuses a folder already (opening one needs FILE_FLAG_BACKUP_SEMANTICS); the check
+// on the open handle keeps the promise without leaning on that. A console or a pipe, which
+// cannot answer, is no folder.
+bool is_folder(HANDLE handle) {
+    BY_HANDLE_FILE_INFORMATION information{};
+    return GetFileInformationByHandle(handle, &information) != 0 &&
+           (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+FileHandle open_file(const char* name, DWORD access, DWORD disposition) {
+    HANDLE handle = CreateFileA(name, access, SHARE_READ_WRITE, nullptr, disposition,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        return NO_FILE;
+    }
+    if (is_folder(handle)) {
+        CloseHandle(handle);
+        return NO_FILE;
+    }
+    return from_handle(handle);
+}
+
+// Opens a name only to learn which file it is: no data access, every sharing mode, so that it
+// works whoever else has the file open, and folders open too.
+HANDLE open_for_identity(const char* name) {
+    return CreateFileA(name, FILE_READ_ATTRIBUTES,
+                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                       OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+}
+
+bool identify(const char* name, BY_HANDLE_FILE_INFORMATION& information) {
+    HANDLE handle = open_for_identity(name);
+    if (handle == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    const bool known = GetFileInformationByHandle(handle, &information) != 0;
+    CloseHandle(handle);
+    return known;
+}
+
+}  // namespace
+
+FileHandle open_for_reading(const char* name) {
+    return open_file(name, GENERIC_READ, OPEN_EXISTING);
+}
+
+FileHandle open_for_writing(const char* name) {
+    // Not CREATE_ALWAYS: it refuses an existing hidden or system file, which must be emptied
+    // like any other. OPEN_ALWAYS with write access still fails on a read-only file.
+    const FileHandle file = open_file(name, GENERIC_WRITE, OPEN_ALWAYS);
+    if (file == NO_FILE) {
+        return NO_FILE;
+    }
+    // Only a file on disk has a length to cut; a device such as NUL has none.
+    HANDLE handle = to_handle(file);
+    if (GetFileType(handle) == FILE_TYPE_DISK && SetEndOfFile(handle) == 0) {
+        CloseHandle(handle);
+        return NO_FILE;
+    }
+    return file;
+}
+
+CreateResult create_new_file(const char* name) {
+    // CREATE_NEW fails on any existing entry and never opens or follows it.
+    HANDLE handle = CreateFileA(name, GENERIC_WRITE, SHARE_READ_WRITE, nullptr, CREATE_NEW,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        const DWORD error = GetLastError();
+        return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS
+                   ? CreateResult::name_taken
+                   : CreateResult::failed;
+    }
+    CloseHandle(handle);
+    return CreateResult::created;
+}
+
+std::ptrdiff_t read_some(FileHandle file, char* buffer, std::size_t size) {
+    DWORD count = 0;
+    if (ReadFile(to_handle(file), buffer, transfer_size(size), &count, nullptr) == 0) {
+        // A pipe whose writer has gone reports its end as this error.
+        return GetLastError() == ERROR_BROKEN_PIPE ? 0 : -1;
+    }
+    return static_cast<std::ptrdiff_t>(count);
+}
+
+bool write_all(FileHandle file, const char* bytes, std::size_t size) {
+    while (size > 0) {
+        DWORD count = 0;
+        if (WriteFile(to_handle(file), bytes, transfer_size(size), &count, nullptr) == 0 ||
+            count == 0) {
+            return false;
+        }
+        bytes += count;
+        size -= count;
+    }
+    return true;
+}
+
+bool close_file(FileHandle file) {
+    // (HANDLE)-1 is also the current process's pseudo handle, which CloseHandle "closes"
+    // successfully: no file is no success.
+    if (file == NO_FILE) {
+        return false;
+    }
+    return CloseHandle(to_handle(file)) != 0;
+}
+
+bool remove_file(const char* name) {
+    return DeleteFileA(name) != 0;
+}
+
+bool name_is_taken(const char* name) {
+    // FindFirstFileA takes these as wildcards ("<", ">" and '"' too, in the file system), but
+    // the name must be looked up exactly. None can stand in a Windows file name, so no file of
+    // such a name exists. All are below 0x40, so none is the second byte of a Shift-JIS
+    // character and a byte scan is safe.
+    if (std::strpbrk(name, "*?<>\"") != nullptr) {
+        return false;
+    }
+    WIN32_FIND_DATAA found{};
+    HANDLE search = FindFirstFileA(name, &found);
+    if (search == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    FindClose(search);
+    return (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+bool same_file(const char* first, const char* second) {
+    BY_HANDLE_FILE_INFORMATION first_information{};
+    BY_HANDLE_FILE_INFORMATION second_information{};
+    return identify(first, first_information) && identify(second, second_information) &&
+           first_information.dwVolumeSerialNumber == second_information.dwVolumeSerialNumber &&
+           first_information.nFileIndexHigh == second_information.nFileIndexHigh &&
+           first_information.nFileIndexLow == second_information.nFileIndexLow;
+}
+
+bool console_is_interactive() {
+    DWORD mode = 0;
+    return GetConsoleMode(GetStdHandle(STD_OUTPUT_HANDLE), &mode) != 0;
+}
+
+void write_console(const char* bytes, std::size_t size) {
+    // The bytes go out as they are; a console set to the system code page shows them.
+    (void)write_all(from_handle(GetStdHandle(STD_OUTPUT_HANDLE)), bytes, size);
+}
+
+void prepare_process() {
+    // Nothing to do: Windows sends no signal when the reader of a pipe goes away (the write
+    // fails, and write_console ignores it), and the C runtime's text mode is never used.
+}
+
+void end_process(int exit_code) {
+    ExitProcess(static_cast<UINT>(exit_code));
+}
+
+bool slash_separates_folders() {
+    return false;
+}
