@@ -7,6 +7,7 @@
 
 #include "run/finish_run.h"
 #include "run/input_names.h"
+#include "run/interruption.h"
 #include "run/merge_pass.h"
 #include "run/messages.h"
 #include "run/publish.h"
@@ -16,6 +17,7 @@
 
 int main(int argc, char** argv) {
     prepare_process();
+    clean_up_on_interruption();
     RunState& run = the_run;
     run.name_rules = NameRules{slash_separates_folders()};
 
@@ -41,11 +43,19 @@ int main(int argc, char** argv) {
     char folder[NAME_SIZE];
     (void)split_path(run.output_name, drive, folder, {}, {}, run.name_rules);
 
-    if (choose_work_file(drive, folder, run) != 0) {
+    // The work file and the run's claim on it come into being together: an interruption in
+    // between would leave it behind.
+    hold_interruptions();
+    const int chosen = choose_work_file(drive, folder, run);
+    if (chosen == 0) {
+        run.owns_work_file = true;
+        set_run_phase(RunPhase::work_file_owned);
+    }
+    allow_interruptions();
+    if (chosen != 0) {
         show_message(WORK_FILE_NOT_CREATED, run.work_name);
         finish_run(1);
     }
-    run.owns_work_file = true;  // choose_work_file created it: from now on it is the run's
     run.work_file = open_text(run.work_name, "w");
     if (!run.work_file) {
         show_message(WORK_FILE_NOT_CREATED, run.work_name);
@@ -62,13 +72,16 @@ int main(int argc, char** argv) {
         finish_run(3);
     }
 
+    set_run_phase(RunPhase::publishing);
     if (publish_output(run.work_name, run.output_name) != 0) {
         // The old output may be gone: the merged text then lives only in the work file.
+        run.owns_work_file = false;
+        set_run_phase(RunPhase::work_file_kept);
         show_message(OUTPUT_NOT_CREATED, run.output_name);
         show_message(WORK_FILE_KEPT, run.work_name);
-        run.owns_work_file = false;
         finish_run(4);
     }
+    set_run_phase(RunPhase::published);
     show_message(OUTPUT_CREATED, run.output_name);
     finish_run(0);
 }

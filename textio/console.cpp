@@ -41,13 +41,17 @@ void end_message() {
 
 }  // namespace
 
+// Interruptions are held while the buffer changes: the clean-up after one writes it out.
 void show_line(std::string_view text) {
+    hold_interruptions();
     put_text(text);
     put_text("\n");
     end_message();
+    allow_interruptions();
 }
 
 void show_message(std::string_view format, std::string_view name, std::string_view name_tail) {
+    hold_interruptions();
     const std::size_t placeholder = format.find("%s");
     if (placeholder == std::string_view::npos) {
         put_text(format);
@@ -58,9 +62,12 @@ void show_message(std::string_view format, std::string_view name, std::string_vi
         put_text(format.substr(placeholder + 2));
     }
     end_message();
+    allow_interruptions();
 }
 
 void flush_console() {
+    hold_interruptions();
     write_console(console.bytes, console.used);
     console.used = 0;
+    allow_interruptions();
 }

@@ -59,6 +59,18 @@ void write_console(const char* bytes, std::size_t size);
 // Prepares the process for the run (POSIX: a closed pipe on standard output must not kill it).
 void prepare_process();
 
+// Interruptions: POSIX SIGINT, SIGTERM and SIGHUP; Windows Ctrl-C, Ctrl-Break and the console
+// closing. When one comes, cleanup runs and the process then ends as that interruption ends it
+// by default (POSIX: killed by the signal, so the exit status is the conventional one). cleanup
+// runs in a signal handler on POSIX (only async-signal-safe calls) and on another thread on
+// Windows; it is never re-entered.
+void catch_interruptions(void (*cleanup)());
+
+// Hold interruptions back while the run changes what cleanup looks at (or uses the console); one
+// that comes meanwhile is acted on when they are allowed again. Calls nest.
+void hold_interruptions();
+void allow_interruptions();
+
 // Ends the process at once with exit_code.
 [[noreturn]] void end_process(int exit_code);
 

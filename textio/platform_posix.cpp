@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <initializer_list>
 
 #include "textio/platform.h"
 
@@ -154,6 +155,76 @@ void prepare_process() {
     // A reader that went away (Srjoin ... | head -1) must not kill the run half way: the
     // console write fails quietly and the run still ends through its own clean-up.
     ::signal(SIGPIPE, SIG_IGN);
+}
+
+namespace {
+
+void (*interruption_cleanup)() = nullptr;
+volatile sig_atomic_t hold_depth = 0;
+volatile sig_atomic_t cleaning_up = 0;
+
+sigset_t interruption_signals() {
+    sigset_t signals;
+    sigemptyset(&signals);
+    for (const int signal_number : {SIGINT, SIGTERM, SIGHUP}) {
+        sigaddset(&signals, signal_number);
+    }
+    return signals;
+}
+
+extern "C" void on_interruption(int signal_number) {
+    // The handler blocks all three signals while it runs (sa_mask): no re-entry from them.
+    cleaning_up = 1;
+    if (interruption_cleanup != nullptr) {
+        interruption_cleanup();
+    }
+    // End as the signal ends a process by default.
+    struct sigaction default_action {};
+    default_action.sa_handler = SIG_DFL;
+    sigemptyset(&default_action.sa_mask);
+    ::sigaction(signal_number, &default_action, nullptr);
+    sigset_t just_this;
+    sigemptyset(&just_this);
+    sigaddset(&just_this, signal_number);
+    ::raise(signal_number);
+    ::sigprocmask(SIG_UNBLOCK, &just_this, nullptr);
+    ::_exit(128 + signal_number);  // not reached
+}
+
+}  // namespace
+
+void catch_interruptions(void (*cleanup)()) {
+    interruption_cleanup = cleanup;
+    struct sigaction action {};
+    action.sa_handler = on_interruption;
+    action.sa_mask = interruption_signals();
+    action.sa_flags = SA_RESTART;
+    for (const int signal_number : {SIGINT, SIGTERM, SIGHUP}) {
+        ::sigaction(signal_number, &action, nullptr);
+    }
+}
+
+// The cleanup itself uses the console, which holds interruptions: inside it they stay blocked.
+void hold_interruptions() {
+    if (cleaning_up != 0) {
+        return;
+    }
+    hold_depth = hold_depth + 1;
+    if (hold_depth == 1) {
+        const sigset_t signals = interruption_signals();
+        ::sigprocmask(SIG_BLOCK, &signals, nullptr);
+    }
+}
+
+void allow_interruptions() {
+    if (cleaning_up != 0) {
+        return;
+    }
+    hold_depth = hold_depth - 1;
+    if (hold_depth == 0) {
+        const sigset_t signals = interruption_signals();
+        ::sigprocmask(SIG_UNBLOCK, &signals, nullptr);
+    }
 }
 
 void end_process(int exit_code) {

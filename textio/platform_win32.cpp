@@ -28,8 +28,9 @@ DWORD transfer_size(std::size_t size) {
     return static_cast<DWORD>(std::min(size, MAX_TRANSFER));
 }
 
-// Others may read and write an open file, but not delete it while it is open.
-constexpr DWORD SHARE_READ_WRITE = FILE_SHARE_READ | FILE_SHARE_WRITE;
+// Others may read and write an open file. Deleting it is allowed too (it then goes when the last
+// handle closes) so that the clean-up after Ctrl-C can remove a file the run is still writing.
+constexpr DWORD SHARE_READ_WRITE = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
 // CreateFileA refuses a folder already (opening one needs FILE_FLAG_BACKUP_SEMANTICS); the check
 // on the open handle keeps the promise without leaning on that. A console or a pipe, which
@@ -181,6 +182,44 @@ void write_console(const char* bytes, std::size_t size) {
 void prepare_process() {
     // Nothing to do: Windows sends no signal when the reader of a pipe goes away (the write
     // fails, and write_console ignores it), and the C runtime's text mode is never used.
+}
+
+namespace {
+
+void (*interruption_cleanup)() = nullptr;
+
+// Held by the run while it changes what the clean-up looks at. A critical section, because
+// holds nest (the clean-up itself prints through the console, which holds it too).
+struct InterruptionLock {
+    CRITICAL_SECTION section;
+    InterruptionLock() { InitializeCriticalSection(&section); }
+};
+InterruptionLock interruption_lock;
+
+// Windows calls this on a thread of its own. It waits until the run is outside its held
+// sections, cleans up, and ends the process there: the lock is never given back, so the run
+// cannot go on past that point.
+BOOL WINAPI on_console_event(DWORD) {
+    EnterCriticalSection(&interruption_lock.section);
+    if (interruption_cleanup != nullptr) {
+        interruption_cleanup();
+    }
+    ExitProcess(static_cast<UINT>(STATUS_CONTROL_C_EXIT));
+}
+
+}  // namespace
+
+void catch_interruptions(void (*cleanup)()) {
+    interruption_cleanup = cleanup;
+    SetConsoleCtrlHandler(on_console_event, TRUE);
+}
+
+void hold_interruptions() {
+    EnterCriticalSection(&interruption_lock.section);
+}
+
+void allow_interruptions() {
+    LeaveCriticalSection(&interruption_lock.section);
 }
 
 void end_process(int exit_code) {

@@ -1,0 +1,41 @@
+#include "run/interruption.h"
+
+#include "run/messages.h"
+#include "run/run_state.h"
+#include "textio/console.h"
+#include "textio/platform.h"
+
+namespace {
+
+volatile std::sig_atomic_t run_phase = static_cast<std::sig_atomic_t>(RunPhase::nothing_on_disk);
+
+// Runs in a signal handler: only async-signal-safe calls (unlink, lstat, write). The names it
+// uses are set before the phase that needs them, and the console is never in use when an
+// interruption is let through (it holds interruptions).
+void clean_up() {
+    const RunState& run = the_run;
+    switch (static_cast<RunPhase>(run_phase)) {
+        case RunPhase::work_file_owned:
+        case RunPhase::published:
+            (void)remove_file(run.work_name);
+            break;
+        case RunPhase::publishing:
+            (void)remove_file(run.output_name);
+            show_message(OUTPUT_NOT_CREATED, run.output_name);
+            show_message(WORK_FILE_KEPT, run.work_name);
+            break;
+        default:
+            break;
+    }
+    flush_console();
+}
+
+}  // namespace
+
+void set_run_phase(RunPhase phase) {
+    run_phase = static_cast<std::sig_atomic_t>(phase);
+}
+
+void clean_up_on_interruption() {
+    catch_interruptions(clean_up);
+}
