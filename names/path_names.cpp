@@ -58,7 +58,9 @@ bool fits(std::span<char> buffer, std::string_view piece) {
 
 void write_piece(std::span<char> buffer, std::string_view piece) {
     if (buffer.data() != nullptr) {
-        std::memmove(buffer.data(), piece.data(), piece.size());
+        if (!piece.empty()) {
+            std::memmove(buffer.data(), piece.data(), piece.size());
+        }
         buffer[piece.size()] = '\0';
     }
 }
@@ -246,7 +248,9 @@ bool replace_extension(std::span<char> destination, std::string_view source,
     }
     const std::string_view added = without_leading_dot(extension);
     const std::size_t cut = extension_cut(source, rules);
-    std::memmove(destination.data(), source.data(), cut);  // source may lie in destination
+    if (cut > 0) {
+        std::memmove(destination.data(), source.data(), cut);  // source may lie in destination
+    }
     std::size_t end = cut;
     if (!added.empty()) {
         destination[end++] = '.';

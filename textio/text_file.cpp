@@ -32,6 +32,17 @@ std::size_t drop_carriage_returns(char* bytes, std::size_t size) {
     return static_cast<std::size_t>(out - bytes);
 }
 
+// The size of text once each LF is written as CR LF.
+std::size_t translated_size(std::string_view text) {
+    std::size_t size = text.size();
+    for (const char *p = text.data(), *end = p + text.size();
+         (p = static_cast<const char*>(std::memchr(p, LF, static_cast<std::size_t>(end - p))));
+         ++p) {
+        ++size;
+    }
+    return size;
+}
+
 }  // namespace
 
 void TextFileDeleter::operator()(TextFile* file) const {
@@ -111,38 +122,69 @@ bool TextFile::flush() {
     return !error_;
 }
 
+// Copies text into the buffer from offset end_, each LF as CR LF; the caller has made sure
+// that it fits (translated_size).
+void TextFile::copy_translated(std::string_view text) {
+    char* out = buffer_.get() + end_;
+    while (!text.empty()) {
+        const std::size_t lf = text.find(LF);
+        const std::size_t run = lf == std::string_view::npos ? text.size() : lf;
+        std::memcpy(out, text.data(), run);
+        out += run;
+        if (lf == std::string_view::npos) {
+            break;
+        }
+        *out++ = CR;
+        *out++ = LF;
+        text.remove_prefix(lf + 1);
+    }
+    end_ = static_cast<std::size_t>(out - buffer_.get());
+}
+
+// Writes a text too large for the buffer straight to the file, translated a buffer at a time.
+// A failure here loses nothing that was buffered, so it does not mark the file.
+bool TextFile::write_directly(std::string_view text) {
+    while (!text.empty()) {
+        // Each LF doubles, so half a buffer of text always fits once translated.
+        const std::string_view part = text.substr(0, block_size_ / 2 > 0 ? block_size_ / 2 : 1);
+        if (translated_size(part) > block_size_) {
+            // A one-byte buffer cannot hold CR LF: write that pair as it is.
+            if (!write_all(handle_, "\r\n", 2)) {
+                return false;
+            }
+        } else {
+            end_ = 0;
+            copy_translated(part);
+            const bool written = write_all(handle_, buffer_.get(), end_);
+            end_ = 0;
+            if (!written) {
+                return false;
+            }
+        }
+        text.remove_prefix(part.size());
+    }
+    return true;
+}
+
 int TextFile::write_text(const char* text) {
     if (mode_ != Mode::writing || error_) {
         return -1;
     }
-    const std::string_view rest_of_text(text);
-    std::string_view rest = rest_of_text;
-    while (!rest.empty()) {
-        // Copy up to the next LF, then CR LF for it; write out whenever the block is full.
-        const std::size_t lf = rest.find(LF);
-        const std::string_view run = rest.substr(0, lf);
-        std::size_t copied = 0;
-        while (copied < run.size()) {
-            if (end_ == block_size_ && !flush()) {
-                return -1;
-            }
-            const std::size_t count = std::min(run.size() - copied, block_size_ - end_);
-            std::memcpy(buffer_.get() + end_, run.data() + copied, count);
-            end_ += count;
-            copied += count;
-        }
-        if (lf == std::string_view::npos) {
-            break;
-        }
-        for (const char byte : {CR, LF}) {
-            if (end_ == block_size_ && !flush()) {
-                return -1;
-            }
-            buffer_[end_++] = byte;
-        }
-        rest.remove_prefix(lf + 1);
+    const std::string_view whole(text);
+    if (whole.empty()) {
+        return 0;
     }
-    return rest_of_text.empty() ? 0 : static_cast<unsigned char>(rest_of_text.back());
+    const std::size_t size = translated_size(whole);
+    if (size > block_size_ - end_) {
+        if (!flush()) {
+            return -1;
+        }
+        if (size > block_size_) {
+            return write_directly(whole) ? static_cast<unsigned char>(whole.back()) : -1;
+        }
+    }
+    copy_translated(whole);
+    return static_cast<unsigned char>(whole.back());
 }
 
 int TextFile::close() {

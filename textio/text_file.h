@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <memory>
+#include <string_view>
 
 #include "textio/platform.h"
 
@@ -40,6 +41,8 @@ public:
 private:
     bool fill();
     bool flush();
+    void copy_translated(std::string_view text);
+    bool write_directly(std::string_view text);
 
     FileHandle handle_;
     Mode mode_;
@@ -66,9 +69,12 @@ std::size_t read_line(char* line, std::size_t size, TextFile& file);
 // read_line then means an error, not the end of the data.
 bool text_failed(const TextFile& file);
 
-// Writes text up to its NUL, each LF as CR LF. Negative on failure; otherwise the last byte of
-// text as an unsigned value, or 0 for an empty text. Fails at once on a file not open for
-// writing or one whose earlier writing out failed.
+// Writes text up to its NUL, each LF as CR LF. A text that fits in the space left in the buffer
+// is copied there; one that does not first makes the buffer be written out, then is copied into
+// it or, when larger than the whole buffer, written out directly. Negative on failure;
+// otherwise the last byte of text as an unsigned value, or 0 for an empty text. A failed
+// writing out of the buffer loses what it held and makes every later write_text fail at once
+// (as on a file not open for writing); a failed direct write does not.
 int write_text(const char* text, TextFile& file);
 
 // Writes out what is buffered and closes the file, which is closed even when that fails.
