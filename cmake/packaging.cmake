@@ -1,1 +1,59 @@
-# Installation and packages.
+# Installation and packages. The version of every package is the one of project() in the top
+# CMakeLists.txt; the tool's banner ("Srjoin Ver1.00") is its own text and stays as it is.
+#
+#   cmake --install build --prefix /opt/srjoin   bin/Srjoin, share/man/man1/Srjoin.1, ...
+#   cpack --config build/CPackConfig.cmake       Linux: srjoin_<version>_<arch>.deb
+#                                                Windows (MinGW cross build): a .zip
+include(GNUInstallDirs)
+
+if(WIN32)
+  # The zip's top folder holds the exe, the README and the licence; no manual page.
+  install(TARGETS Srjoin RUNTIME DESTINATION .)
+  install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION .)
+else()
+  install(TARGETS Srjoin RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  # The manual page carries the version of project(); the build fills it in.
+  configure_file(${PROJECT_SOURCE_DIR}/doc/Srjoin.1 ${PROJECT_BINARY_DIR}/doc/Srjoin.1 @ONLY)
+  install(FILES ${PROJECT_BINARY_DIR}/doc/Srjoin.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  # Debian keeps the licence of a package as /usr/share/doc/<package>/copyright.
+  install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/srjoin)
+  install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/srjoin
+          RENAME copyright)
+endif()
+
+set(SRJOIN_PACKAGE_MAINTAINER "The Srjoin developers <maintainers@srjoin.invalid>"
+    CACHE STRING "Maintainer named in the Debian package (\"Name <address>\")")
+
+set(CPACK_PACKAGE_NAME srjoin)
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "merge Motorola S-record files into one")
+set(CPACK_STRIP_FILES ON)
+
+if(WIN32)
+  set(CPACK_GENERATOR ZIP)
+  set(CPACK_PACKAGE_FILE_NAME srjoin-${PROJECT_VERSION}-win64)
+  set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY ON)
+else()
+  set(CPACK_GENERATOR DEB)
+  set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+  set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)  # srjoin_<version>_<arch>.deb; arch from dpkg
+  set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${SRJOIN_PACKAGE_MAINTAINER}")
+  set(CPACK_DEBIAN_PACKAGE_SECTION devel)
+  set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+  set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)  # Depends from dpkg-shlibdeps
+  # The first line of the description is the summary above; this is the rest.
+  set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
+      "Srjoin copies every line of its input files, in list order, into one output
+file, keeps only the last termination record (S7, S8 or S9) and writes it as
+the last line. Files are written with CR LF line breaks; the console messages
+are Japanese in Shift-JIS.")
+  # Debian keeps manual pages gzip-compressed; `cmake --install` leaves them plain.
+  file(WRITE ${PROJECT_BINARY_DIR}/compress-man-pages.cmake [=[
+file(GLOB_RECURSE pages "${CPACK_TEMPORARY_DIRECTORY}/*.1")
+foreach(page IN LISTS pages)
+  execute_process(COMMAND gzip -9n "${page}" COMMAND_ERROR_IS_FATAL ANY)
+endforeach()
+]=])
+  set(CPACK_PRE_BUILD_SCRIPTS ${PROJECT_BINARY_DIR}/compress-man-pages.cmake)
+endif()
+
+include(CPack)

@@ -1,0 +1,127 @@
+#!/usr/bin/env bash
+# Builds the Srjoin packages from fresh build folders and checks them:
+#   build-pkg/srjoin_<version>_<arch>.deb          Linux, with the manual page
+#   build-pkg-windows/srjoin-<version>-win64.zip   Windows (MinGW-w64 cross build)
+# It lints the manual page, checks `cmake --install` and the package metadata, installs the .deb
+# (dpkg -i), merges the sample files with the installed Srjoin, removes it again (dpkg -r) and
+# checks that nothing of it is left. As root or with sudo, on Debian or Ubuntu; missing tools are
+# installed with apt-get. A srjoin package installed beforehand stops it.
+set -euo pipefail
+
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+build="$root/build-pkg"
+build_windows="$root/build-pkg-windows"
+
+fail() {
+    echo "package: $*" >&2
+    exit 1
+}
+installed() { dpkg-query -W -f='${db:Status-Abbrev}' srjoin 2>/dev/null | grep -q '^.i'; }
+
+sudo=()
+if [ "$(id -u)" -ne 0 ]; then
+    command -v sudo >/dev/null || fail "needs root or sudo (apt-get, dpkg -i)"
+    sudo=(sudo -n)
+fi
+installed && fail "the package srjoin is installed already; remove it first"
+
+missing=()
+for tool in cmake:cmake g++:g++ make:make groff:groff mandoc:mandoc dpkg-shlibdeps:dpkg-dev \
+    file:file iconv:libc-bin; do
+    command -v "${tool%%:*}" >/dev/null || missing+=("${tool#*:}")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+    echo "== installing ${missing[*]}"
+    export DEBIAN_FRONTEND=noninteractive
+    "${sudo[@]}" apt-get update -qq </dev/null
+    "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" </dev/null
+fi
+
+scratch="$(mktemp -d)"
+cleanup() {
+    if installed; then "${sudo[@]}" dpkg -r srjoin >/dev/null || true; fi
+    rm -rf "$scratch"
+}
+trap cleanup EXIT
+
+echo "== Linux build ($build)"
+rm -rf "$build"
+cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DSRJOIN_TESTS=OFF \
+    -DSRJOIN_WARNINGS_AS_ERRORS=ON >/dev/null
+cmake --build "$build" --parallel >/dev/null
+version="$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")"
+[ -n "$version" ] || fail "no project version in $build/CMakeCache.txt"
+
+echo "== cmake --install, manual page"
+cmake --install "$build" --prefix "$scratch/prefix" >/dev/null
+for file in bin/Srjoin share/man/man1/Srjoin.1; do
+    [ -f "$scratch/prefix/$file" ] || fail "cmake --install did not install $file"
+done
+page="$scratch/prefix/share/man/man1/Srjoin.1"
+grep -q "^\.TH SRJOIN 1 .*\"Srjoin $version\"" "$page" || fail "the manual page is not of $version"
+warnings="$(groff -k -man -Tutf8 -ww -z "$page" 2>&1)"
+[ -z "$warnings" ] || fail "groff warns about the manual page:"$'\n'"$warnings"
+mandoc -T lint "$page" || fail "mandoc -T lint finds fault with the manual page"
+
+echo "== Debian package"
+(cd "$build" && cpack -G DEB >/dev/null)
+deb="$build/srjoin_${version}_$(dpkg --print-architecture).deb"
+[ -f "$deb" ] || fail "$deb was not made"
+dpkg-deb -f "$deb" Package Version Architecture Maintainer Section Depends
+[ "$(dpkg-deb -f "$deb" Package)" = srjoin ] || fail "wrong package name"
+[ "$(dpkg-deb -f "$deb" Version)" = "$version" ] || fail "wrong package version"
+dpkg-deb -f "$deb" Depends | grep -q 'libc6 (>=' || fail "Depends does not name libc6"
+
+echo "== dpkg -i, merge the samples with the installed Srjoin"
+# The package's paths, and those of them that are there before it (/usr, /usr/bin...).
+mapfile -t paths < <(dpkg-deb -c "$deb" |
+    awk '{ sub(/^\./, "", $6); sub(/\/$/, "", $6); print ($6 == "" ? "/." : $6) }')
+there_before=()
+for path in "${paths[@]}"; do [ -e "$path" ] && there_before+=("$path"); done
+"${sudo[@]}" dpkg -i "$deb"
+dpkg -L srjoin | tee "$scratch/listed"
+[ "$(command -v Srjoin)" = /usr/bin/Srjoin ] || fail "Srjoin is not /usr/bin/Srjoin on the PATH"
+[ -f /usr/share/man/man1/Srjoin.1.gz ] || fail "the manual page is not installed"
+
+mkdir "$scratch/merge"
+cp "$root"/examples/tst{1,2,3}.mot "$scratch/merge"
+cd "$scratch/merge"
+status=0
+Srjoin tst1.mot+tst2.mot+tst3.mot out >"$scratch/console" || status=$?
+iconv -f CP932 -t UTF-8 "$scratch/console" | tr -d '\r'
+[ "$status" -eq 0 ] || fail "Srjoin exited with $status"
+printf 'Srjoin Ver1.00\r\n[out.mot]を作成しました。\r\n' | iconv -f UTF-8 -t CP932 |
+    cmp - "$scratch/console" || fail "Srjoin printed something else"
+# Every line but the termination records, then the last of those; CR LF line breaks.
+lines="$(cat tst1.mot tst2.mot tst3.mot | tr -d '\r')"
+{ grep -v '^[Ss][789]' <<<"$lines"; grep '^[Ss][789]' <<<"$lines" | tail -n 1; } |
+    sed 's/$/\r/' | cmp - out.mot || fail "out.mot is not the merge of the samples"
+[ "$(LC_ALL=C ls)" = "$(printf '%s\n' out.mot tst{1,2,3}.mot)" ] || fail "files left: $(ls)"
+echo "out.mot: $(wc -l <out.mot) lines, as expected"
+cd "$root"
+
+echo "== dpkg -r"
+"${sudo[@]}" dpkg -r srjoin
+installed && fail "srjoin is still installed"
+while read -r path; do
+    printf '%s\n' "${there_before[@]}" | grep -qxF -- "$path" && continue
+    [ ! -e "$path" ] || fail "$path is left after dpkg -r"
+done <"$scratch/listed"
+echo "every path the package brought is gone"
+
+echo "== Windows package ($build_windows)"
+rm -rf "$build_windows"
+"$root/scripts/build-windows.sh" "$build_windows"
+(cd "$build_windows" && cpack -G ZIP >/dev/null)
+zip="$build_windows/srjoin-$version-win64.zip"
+[ -f "$zip" ] || fail "$zip was not made"
+top="srjoin-$version-win64"
+contents="$(cmake -E tar tf "$zip" | LC_ALL=C sort)"
+expected="$(printf '%s\n' "$top"/{LICENSE,README.md,Srjoin.exe})"
+[ "$contents" = "$expected" ] || fail "$zip holds: $contents"
+(cd "$scratch" && cmake -E tar xf "$zip")
+file "$scratch/$top/Srjoin.exe" | grep -q 'PE32+ executable (console) x86-64' ||
+    fail "Srjoin.exe in $zip is not a 64-bit Windows console program"
+
+echo "== packages"
+ls -l "$deb" "$zip"
