@@ -1,5 +1,6 @@
 #include "names/path_names.h"
 
+#include <array>
 #include <cstring>
 
 namespace {
@@ -14,10 +15,71 @@ bool is_separator(char byte, const NameRules& rules) {
     return byte == '\\' || (rules.slash_separates_folders && byte == '/');
 }
 
-// Bytes taken by the character at index: a lead byte and its trail byte go together, except
-// a lead byte at the very end, which stays alone.
-std::size_t character_length(std::string_view text, std::size_t index) {
+bool is_ascii(unsigned char byte) {
+    return byte < 0x80;
+}
+
+// The length of the well-formed UTF-8 character at the start of text, or 0 when none starts
+// there (a stray continuation byte, an overlong form, a surrogate, a code point above U+10FFFF,
+// a character cut off at the end).
+std::size_t utf8_character_length(std::string_view text) {
+    const unsigned char first = byte_at(text, 0);
+    if (is_ascii(first)) {
+        return 1;
+    }
+    std::size_t length = 0;
+    unsigned char low = 0x80;  // the range of the byte after the first one
+    unsigned char high = 0xBF;
+    if (first >= 0xC2 && first <= 0xDF) {
+        length = 2;
+    } else if (first >= 0xE0 && first <= 0xEF) {
+        length = 3;
+        low = first == 0xE0 ? 0xA0 : 0x80;
+        high = first == 0xED ? 0x9F : 0xBF;
+    } else if (first >= 0xF0 && first <= 0xF4) {
+        length = 4;
+        low = first == 0xF0 ? 0x90 : 0x80;
+        high = first == 0xF4 ? 0x8F : 0xBF;
+    } else {
+        return 0;
+    }
+    if (text.size() < length) {
+        return 0;
+    }
+    for (std::size_t i = 1; i < length; ++i) {
+        const unsigned char byte = byte_at(text, i);
+        if (byte < low || byte > high) {
+            return 0;
+        }
+        low = 0x80;
+        high = 0xBF;
+    }
+    return length;
+}
+
+// Bytes taken by the character at index. Shift-JIS: a lead byte and its trail byte go
+// together, except a lead byte at the very end, which stays alone. UTF-8 (a name found valid
+// by name_encoding): the whole character.
+std::size_t character_length(std::string_view text, std::size_t index, NameEncoding encoding) {
+    if (encoding == NameEncoding::utf8) {
+        const std::size_t length = utf8_character_length(text.substr(index));
+        return length == 0 ? 1 : length;  // 0 only for a name not checked as UTF-8
+    }
     return is_lead_byte(byte_at(text, index)) && index + 1 < text.size() ? 2 : 1;
+}
+
+// Calls visit(index) for each byte of name that is a character by itself, in order: the only
+// bytes that can be a ".", ":" or separator.
+template <typename Visit>
+void for_each_single_byte(std::string_view name, const NameRules& rules, Visit visit) {
+    const NameEncoding encoding = name_encoding(name, rules);
+    for (std::size_t i = 0; i < name.size();) {
+        const std::size_t length = character_length(name, i, encoding);
+        if (length == 1) {
+            visit(i);
+        }
+        i += length;
+    }
 }
 
 struct PathMarks {
@@ -28,11 +90,8 @@ struct PathMarks {
 
 PathMarks scan_path(std::string_view path, const NameRules& rules) {
     PathMarks marks;
-    for (std::size_t i = 0; i < path.size(); i += character_length(path, i)) {
+    for_each_single_byte(path, rules, [&](std::size_t i) {
         const char byte = path[i];
-        if (is_lead_byte(byte_at(path, i))) {
-            continue;
-        }
         if (byte == '.') {
             marks.last_dot = i;
         } else if (byte == ':') {
@@ -41,13 +100,17 @@ PathMarks scan_path(std::string_view path, const NameRules& rules) {
             marks.last_separator = i;
             marks.last_dot = NONE;
         }
-    }
+    });
     return marks;
 }
 
-// True when the last byte of text is the second byte of a double-byte character.
-bool ends_in_trail_byte(std::string_view text) {
+// True when the last byte of text belongs to a character of more than one byte: the second
+// byte of a Shift-JIS double-byte character, or (UTF-8) any byte above 0x7F.
+bool ends_inside_character(std::string_view text, NameEncoding encoding) {
     const std::size_t size = text.size();
+    if (encoding == NameEncoding::utf8) {
+        return size > 0 && !is_ascii(byte_at(text, size - 1));
+    }
     return size >= 2 && is_lead_byte(byte_at(text, size - 2)) &&
            byte_type(text, size - 1) != ByteType::single;
 }
@@ -70,7 +133,7 @@ void write_piece(std::span<char> buffer, std::string_view piece) {
 // measures: make_path measures first, and writes only what fits.
 class PathBuilder {
 public:
-    explicit PathBuilder(char* output) : output_(output) {}
+    PathBuilder(char* output, NameEncoding encoding) : output_(output), encoding_(encoding) {}
 
     void append(std::string_view text) {
         for (const char byte : text) {
@@ -88,14 +151,17 @@ public:
     // Only ever the final step: the tracked last byte is not needed afterwards.
     void drop_last() { --length_; }
     std::size_t length() const { return length_; }
+    // byte is ASCII: in UTF-8 such a byte always stands alone.
     bool ends_in_single(char byte) const {
-        const bool trail = length_ >= 2 && is_lead_byte(static_cast<unsigned char>(before_last_)) &&
+        const bool trail = encoding_ == NameEncoding::shift_jis && length_ >= 2 &&
+                           is_lead_byte(static_cast<unsigned char>(before_last_)) &&
                            last_type_ != ByteType::single;
         return length_ > 0 && last_ == byte && !trail;
     }
 
 private:
     char* output_;
+    NameEncoding encoding_;
     std::size_t length_ = 0;
     char last_ = '\0';
     char before_last_ = '\0';
@@ -104,12 +170,12 @@ private:
 
 // The steps of make_path; returns the length of the name (written to output when given).
 std::size_t build_path(char* output, const char* drive, const char* folder, const char* stem,
-                       const char* extension, const NameRules& rules) {
-    PathBuilder name(output);
+                       const char* extension, NameEncoding encoding, const NameRules& rules) {
+    PathBuilder name(output, encoding);
     if (drive != nullptr) {
         const std::string_view piece(drive);
         name.append(piece);
-        if (!piece.empty() && (piece.back() != ':' || ends_in_trail_byte(piece))) {
+        if (!piece.empty() && (piece.back() != ':' || ends_inside_character(piece, encoding))) {
             name.append(":");
         }
     }
@@ -120,7 +186,7 @@ std::size_t build_path(char* output, const char* drive, const char* folder, cons
             const char last = piece.back();
             const bool separator_byte =
                 is_separator(last, rules) || (last == ':' && drive == nullptr);
-            if (!separator_byte || ends_in_trail_byte(piece)) {
+            if (!separator_byte || ends_inside_character(piece, encoding)) {
                 name.append(rules.slash_separates_folders ? "/" : "\\");
             }
         }
@@ -145,6 +211,28 @@ std::size_t build_path(char* output, const char* drive, const char* folder, cons
 }
 
 }  // namespace
+
+NameEncoding name_encoding(std::span<const std::string_view> pieces, const NameRules& rules) {
+    if (!rules.utf8_names) {
+        return NameEncoding::shift_jis;
+    }
+    bool beyond_ascii = false;
+    for (const std::string_view piece : pieces) {
+        for (std::size_t i = 0; i < piece.size();) {
+            const std::size_t length = utf8_character_length(piece.substr(i));
+            if (length == 0) {
+                return NameEncoding::shift_jis;
+            }
+            beyond_ascii = beyond_ascii || length > 1;
+            i += length;
+        }
+    }
+    return beyond_ascii ? NameEncoding::utf8 : NameEncoding::shift_jis;
+}
+
+NameEncoding name_encoding(std::string_view name, const NameRules& rules) {
+    return name_encoding(std::span<const std::string_view>(&name, 1), rules);
+}
 
 bool is_lead_byte(unsigned char byte) {
     return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
@@ -200,27 +288,33 @@ std::string_view extension_of(std::string_view path, const NameRules& rules) {
 
 bool make_path(std::span<char> path, const char* drive, const char* folder, const char* stem,
                const char* extension, const NameRules& rules) {
-    const std::size_t length = build_path(nullptr, drive, folder, stem, extension, rules);
+    std::array<std::string_view, 4> pieces{};
+    std::size_t given = 0;
+    for (const char* piece : {drive, folder, stem, extension}) {
+        if (piece != nullptr) {
+            pieces[given++] = piece;
+        }
+    }
+    const NameEncoding encoding =
+        name_encoding(std::span<const std::string_view>(pieces.data(), given), rules);
+    const std::size_t length = build_path(nullptr, drive, folder, stem, extension, encoding, rules);
     if (length >= path.size()) {
         return false;
     }
-    build_path(path.data(), drive, folder, stem, extension, rules);
+    build_path(path.data(), drive, folder, stem, extension, encoding, rules);
     path[length] = '\0';
     return true;
 }
 
 std::size_t extension_cut(std::string_view source, const NameRules& rules) {
     std::size_t dot = NONE;
-    for (std::size_t i = 0; i < source.size(); i += character_length(source, i)) {
-        if (is_lead_byte(byte_at(source, i))) {
-            continue;
-        }
+    for_each_single_byte(source, rules, [&](std::size_t i) {
         if (source[i] == '.') {
             dot = i;
         } else if (is_separator(source[i], rules)) {
             dot = NONE;
         }
-    }
+    });
     return dot == NONE ? source.size() : dot;
 }
 

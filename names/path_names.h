@@ -1,6 +1,8 @@
 // Path names in the Windows form (drive "C:", folders ending in "\", stem, extension after a
 // ".") over byte strings in the Shift-JIS code page. Every scan steps over double-byte
-// characters whole, so the second byte of one is never taken for ".", "\" or ":".
+// characters whole, so the second byte of one is never taken for ".", "\" or ":". Where the
+// platform's names are UTF-8 (NameRules::utf8_names), a name that is UTF-8 is scanned by UTF-8
+// characters instead; name_encoding makes that choice, once per name, for every scan.
 //
 // Pure functions. A name is a std::string_view that ends where the name ends (as a C string
 // ends at its NUL). Every output is a std::span<char> giving the buffer and its capacity; an
@@ -16,10 +18,25 @@
 struct NameRules {
     // POSIX: "/" separates folders as well as "\".
     bool slash_separates_folders = false;
+    // POSIX: names may be UTF-8. A name that is valid UTF-8 and holds a byte above 0x7F is then
+    // scanned by UTF-8 characters; any other name keeps the Shift-JIS rules.
+    bool utf8_names = false;
 };
 
-// The Windows form exactly: only "\" separates folders.
+// The Windows form exactly: only "\" separates folders, every name is Shift-JIS.
 inline constexpr NameRules WINDOWS_NAME_RULES{};
+
+// The characters a name is scanned by.
+enum class NameEncoding { shift_jis, utf8 };
+
+// The one choice of scan. With rules.utf8_names, a name that is valid UTF-8 (no overlong form,
+// no surrogate, nothing above U+10FFFF) and holds a byte above 0x7F is read as UTF-8: no byte of
+// its multibyte characters is ever ASCII, so each of its ".", "\", "/" and ":" bytes stands
+// alone. Every other name (ASCII alone, raw Shift-JIS bytes, anything else) is read as
+// Shift-JIS. A name given in pieces (make_path) is read as one: UTF-8 when each piece is valid
+// UTF-8 by itself and one of them holds a byte above 0x7F.
+NameEncoding name_encoding(std::span<const std::string_view> pieces, const NameRules& rules);
+NameEncoding name_encoding(std::string_view name, const NameRules& rules);
 
 enum class ByteType { single, lead, trail };
 
@@ -43,9 +60,10 @@ std::string_view extension_of(std::string_view path, const NameRules& rules = WI
 
 // Joins drive, folder, stem and extension (NUL-terminated; nullptr for an absent piece) into
 // path, adding ":", "\" and "." where they are missing and dropping a final "." (one that is
-// not the second byte of a double-byte character). An absent drive differs from an empty one,
-// and an empty extension from an absent one. Returns false, writing nothing, when the result
-// does not fit.
+// not the second byte of a double-byte character). The pieces are read in the encoding that
+// name_encoding gives for them together. An absent drive differs from an empty one, and an
+// empty extension from an absent one. Returns false, writing nothing, when the result does not
+// fit.
 bool make_path(std::span<char> path, const char* drive, const char* folder, const char* stem,
                const char* extension, const NameRules& rules = WINDOWS_NAME_RULES);
 

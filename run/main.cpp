@@ -19,7 +19,8 @@ int main(int argc, char** argv) {
     prepare_process();
     clean_up_on_interruption();
     RunState& run = the_run;
-    run.name_rules = NameRules{slash_separates_folders()};
+    run.name_rules = NameRules{.slash_separates_folders = slash_separates_folders(),
+                               .utf8_names = names_may_be_utf8()};
 
     show_line(BANNER);
     if (argc < 3) {

@@ -38,12 +38,7 @@ int choose_work_file(const char* drive, const char* folder, RunState& run) {
                 }
                 return 0;
             case CreateResult::name_taken:
-                // Another process took it since the test above: try the next one. A folder
-                // of that name is not taken, and ends the search.
-                if (name_is_taken(run.work_name)) {
-                    continue;
-                }
-                return -2;
+                continue;  // another process took it since the test above
             case CreateResult::failed:
                 return -2;
         }

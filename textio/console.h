@@ -1,7 +1,9 @@
 // The console: standard output, with the same write translation as a TextFile (LF as CR LF).
-// Texts are written as their bytes; the tool's own texts are Shift-JIS. On an interactive
-// console every message is shown at once; when standard output goes to a file or a pipe it is
-// buffered in 512 bytes and written out by flush_console.
+// When standard output goes to a file or a pipe, every text is written as its bytes (the
+// tool's own texts are Shift-JIS, names are as given), buffered in 512 bytes and written out by
+// flush_console. On an interactive console every message is shown at once, in the form the
+// console displays (show_console_text): the tool's own texts (show_line's text, show_message's
+// format) converted, names (show_message's name and name_tail) shown as names.
 #pragma once
 
 #include <string_view>

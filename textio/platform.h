@@ -20,8 +20,9 @@ FileHandle open_for_writing(const char* name);
 
 enum class CreateResult {
     created,     // a new empty file of that name now exists, made by this call
-    name_taken,  // an entry of that name already exists (a file, a link, a folder...)
-    failed,      // anything else: a missing folder, no permission, ...
+    name_taken,  // an entry of that name that is not a folder exists (a file, a link...), or
+                 // existed a moment ago
+    failed,      // anything else: a folder of that name, a missing folder, no permission...
 };
 
 // Creates a new empty file exclusively and closes it: never follows a link, never opens an
@@ -56,7 +57,23 @@ bool console_is_interactive();
 // there is nowhere else to report its failure.
 void write_console(const char* bytes, std::size_t size);
 
-// Prepares the process for the run (POSIX: a closed pipe on standard output must not kill it).
+// What a piece of text on its way to an interactive console is.
+enum class ConsoleText {
+    tool_text,  // the tool's own texts: Shift-JIS (code page 932)
+    name,       // a name as it was given: bytes in the system's encoding for names
+};
+
+// Shows bytes on an interactive console in the form it displays: POSIX converts the tool's
+// texts to UTF-8 when the locale's codeset is UTF-8 and leaves names as they are; Windows
+// shows both as Unicode (tool texts from code page 932, names from the ANSI code page).
+// Bytes that cannot be converted, or a console that needs no conversion, get the bytes as they
+// are. Nothing is allocated: conversions go through a fixed buffer. Errors are ignored, as for
+// write_console.
+void show_console_text(const char* bytes, std::size_t size, ConsoleText text);
+
+// Prepares the process for the run (POSIX: a closed pipe on standard output must not kill it;
+// on an interactive console, how it shows text is learnt here, before any interruption could
+// need the console).
 void prepare_process();
 
 // Interruptions: POSIX SIGINT, SIGTERM and SIGHUP; Windows Ctrl-C, Ctrl-Break and the console
@@ -76,3 +93,7 @@ void allow_interruptions();
 
 // True where "/" separates folders in path names.
 bool slash_separates_folders();
+
+// True where names may be UTF-8 (POSIX), so that a name that is UTF-8 is scanned as UTF-8
+// (NameRules::utf8_names). False on Windows, where names are in the system code page.
+bool names_may_be_utf8();

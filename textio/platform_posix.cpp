@@ -1,10 +1,14 @@
 // The platform calls on POSIX systems.
 #include <fcntl.h>
+#include <iconv.h>
+#include <langinfo.h>
 #include <signal.h>
+#include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <clocale>
 #include <initializer_list>
 
 #include "textio/platform.h"
@@ -77,7 +81,13 @@ CreateResult create_new_file(const char* name) {
     // and never follows it.
     const int fd = open_retrying(name, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, 0666);
     if (fd < 0) {
-        return errno == EEXIST ? CreateResult::name_taken : CreateResult::failed;
+        if (errno != EEXIST) {
+            return CreateResult::failed;
+        }
+        // A folder of that name is no taken file name: the name cannot be created.
+        struct stat status {};
+        const bool folder = ::lstat(name, &status) == 0 && S_ISDIR(status.st_mode);
+        return folder ? CreateResult::failed : CreateResult::name_taken;
     }
     // Whatever the umask, the file must stay writable: remove_file refuses read-only files,
     // and the run has to be able to delete its own work file.
@@ -151,10 +161,79 @@ void write_console(const char* bytes, std::size_t size) {
     (void)write_all(STDOUT_FILENO, bytes, size);
 }
 
+namespace {
+
+const iconv_t NO_CONVERTER = reinterpret_cast<iconv_t>(-1);
+
+// How the terminal shows the tool's texts, learnt once: through a converter from Shift-JIS to
+// UTF-8 when the locale's codeset is UTF-8, as they are otherwise.
+struct Terminal {
+    bool learnt = false;
+    iconv_t tool_text_to_utf8 = NO_CONVERTER;
+};
+
+Terminal terminal;
+
+bool is_utf8_codeset(const char* codeset) {
+    return codeset != nullptr &&
+           (::strcasecmp(codeset, "UTF-8") == 0 || ::strcasecmp(codeset, "UTF8") == 0);
+}
+
+void learn_terminal() {
+    if (terminal.learnt) {
+        return;
+    }
+    terminal.learnt = true;
+    // The codeset of the locale the environment names (LC_ALL, LC_CTYPE, LANG). The process
+    // itself goes back to the "C" locale: nothing else of the tool depends on it.
+    const bool utf8 =
+        std::setlocale(LC_CTYPE, "") != nullptr && is_utf8_codeset(::nl_langinfo(CODESET));
+    std::setlocale(LC_CTYPE, "C");
+    if (utf8) {
+        terminal.tool_text_to_utf8 = ::iconv_open("UTF-8", "CP932");
+        if (terminal.tool_text_to_utf8 == NO_CONVERTER) {
+            terminal.tool_text_to_utf8 = ::iconv_open("UTF-8", "SHIFT_JIS");
+        }
+    }
+}
+
+}  // namespace
+
+// Runs in the signal handler too (the clean-up's messages). The converter is open by then
+// (prepare_process), and is never in use when an interruption is let through: the console
+// holds interruptions around every use.
+void show_console_text(const char* bytes, std::size_t size, ConsoleText text) {
+    learn_terminal();
+    if (text == ConsoleText::name || terminal.tool_text_to_utf8 == NO_CONVERTER) {
+        write_console(bytes, size);
+        return;
+    }
+    // iconv reads through a char** but never writes the input.
+    char* input = const_cast<char*>(bytes);
+    std::size_t input_left = size;
+    while (input_left > 0) {
+        char converted[512];
+        char* output = converted;
+        std::size_t room = sizeof converted;
+        const std::size_t result =
+            ::iconv(terminal.tool_text_to_utf8, &input, &input_left, &output, &room);
+        write_console(converted, static_cast<std::size_t>(output - converted));
+        if (result == static_cast<std::size_t>(-1) && errno != E2BIG) {
+            // A byte sequence with no UTF-8 form: the rest goes as it is.
+            (void)::iconv(terminal.tool_text_to_utf8, nullptr, nullptr, nullptr, nullptr);
+            write_console(input, input_left);
+            return;
+        }
+    }
+}
+
 void prepare_process() {
     // A reader that went away (Srjoin ... | head -1) must not kill the run half way: the
     // console write fails quietly and the run still ends through its own clean-up.
     ::signal(SIGPIPE, SIG_IGN);
+    if (console_is_interactive()) {
+        learn_terminal();
+    }
 }
 
 namespace {
@@ -232,5 +311,9 @@ void end_process(int exit_code) {
 }
 
 bool slash_separates_folders() {
+    return true;
+}
+
+bool names_may_be_utf8() {
     return true;
 }

@@ -1,5 +1,5 @@
 // The platform calls on Windows. Names are passed to the "A" functions as they are: bytes in the
-// system code page (Shift-JIS on a Japanese system), never converted here.
+// system code page (Shift-JIS on a Japanese system), converted only to be shown on a console.
 #define WIN32_LEAN_AND_MEAN
 #define NOMINMAX
 #include <windows.h>
@@ -100,9 +100,14 @@ CreateResult create_new_file(const char* name) {
                                 FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
         const DWORD error = GetLastError();
-        return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS
-                   ? CreateResult::name_taken
-                   : CreateResult::failed;
+        if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) {
+            return CreateResult::failed;
+        }
+        // A folder of that name is no taken file name: the name cannot be created.
+        const DWORD attributes = GetFileAttributesA(name);
+        const bool folder =
+            attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        return folder ? CreateResult::failed : CreateResult::name_taken;
     }
     CloseHandle(handle);
     return CreateResult::created;
@@ -175,8 +180,64 @@ bool console_is_interactive() {
 }
 
 void write_console(const char* bytes, std::size_t size) {
-    // The bytes go out as they are; a console set to the system code page shows them.
+    // The bytes go out as they are: redirected output is the tool's Shift-JIS bytes.
     (void)write_all(from_handle(GetStdHandle(STD_OUTPUT_HANDLE)), bytes, size);
+}
+
+namespace {
+
+// The console is given Unicode in blocks of at most this many bytes of the original text (one
+// byte never makes more than one UTF-16 unit in these code pages, nor a UTF-8 sequence more
+// units than it has bytes).
+constexpr std::size_t CONSOLE_BLOCK = 512;
+
+// How many bytes from the start of bytes make the next block: all of them when they fit, else
+// as many as fit without cutting a character in two.
+std::size_t next_block(const char* bytes, std::size_t size, UINT code_page) {
+    if (size <= CONSOLE_BLOCK) {
+        return size;
+    }
+    std::size_t cut = 0;
+    if (code_page == CP_UTF8) {
+        cut = CONSOLE_BLOCK;
+        while (cut > 0 && (static_cast<unsigned char>(bytes[cut]) & 0xC0) == 0x80) {
+            --cut;
+        }
+        return cut == 0 ? CONSOLE_BLOCK : cut;
+    }
+    while (cut < CONSOLE_BLOCK) {
+        const std::size_t step =
+            IsDBCSLeadByteEx(code_page, static_cast<BYTE>(bytes[cut])) != 0 ? 2 : 1;
+        if (cut + step > CONSOLE_BLOCK) {
+            break;
+        }
+        cut += step;
+    }
+    return cut;
+}
+
+}  // namespace
+
+void show_console_text(const char* bytes, std::size_t size, ConsoleText text) {
+    // The tool's texts are code page 932 on every system; names come in the ANSI code page,
+    // which is how the "A" calls take them.
+    const UINT code_page = text == ConsoleText::tool_text ? 932 : GetACP();
+    HANDLE console = GetStdHandle(STD_OUTPUT_HANDLE);
+    while (size > 0) {
+        const std::size_t block = next_block(bytes, size, code_page);
+        wchar_t wide[CONSOLE_BLOCK];
+        const int count = MultiByteToWideChar(code_page, MB_ERR_INVALID_CHARS, bytes,
+                                              static_cast<int>(block), wide, CONSOLE_BLOCK);
+        DWORD written = 0;
+        if (count <= 0 ||
+            WriteConsoleW(console, wide, static_cast<DWORD>(count), &written, nullptr) == 0) {
+            // Not convertible, or not a console after all: the rest goes as it is.
+            write_console(bytes, size);
+            return;
+        }
+        bytes += block;
+        size -= block;
+    }
 }
 
 void prepare_process() {
@@ -227,5 +288,9 @@ void end_process(int exit_code) {
 }
 
 bool slash_separates_folders() {
+    return false;
+}
+
+bool names_may_be_utf8() {
     return false;
 }

@@ -28,6 +28,8 @@ std::string to_cp932(std::string_view utf8) {
     return result;
 }
 
+}  // namespace
+
 std::string with_crlf(std::string_view text) {
     std::string result;
     for (const char byte : text) {
@@ -38,8 +40,6 @@ std::string with_crlf(std::string_view text) {
     }
     return result;
 }
-
-}  // namespace
 
 std::string printed(std::string_view utf8) {
     return with_crlf(to_cp932(utf8));

@@ -25,6 +25,9 @@ inline constexpr std::string_view READ_FAILED = "[%s]の読み込みに失敗し
 inline constexpr std::string_view SKIPPED = "[%s]が開けません。->Skipします";
 inline constexpr std::string_view CREATED = "[%s]を作成しました。\n";
 
+// text with every LF written as CR LF.
+std::string with_crlf(std::string_view text);
+
 // utf8 as the tool prints it: CP932 bytes, each LF written as CR LF.
 std::string printed(std::string_view utf8);
 

@@ -38,6 +38,11 @@ std::string tool_path() {
     return fs::absolute(path).string();
 }
 
+std::string temporary_base() {
+    const char* base = std::getenv("TMPDIR");
+    return base != nullptr && *base != '\0' ? base : "/tmp";
+}
+
 }  // namespace
 
 bool runner_is_set() {
@@ -56,7 +61,16 @@ std::string native(std::string_view name) {
     return result;
 }
 
-Running::Running(Running&& other) noexcept : pid_(other.pid_), output_fd_(other.output_fd_) {
+std::string wine_path(std::string_view path) {
+    std::string result = "Z:";
+    for (const char byte : path) {
+        result += byte == '/' ? '\\' : byte;
+    }
+    return result;
+}
+
+Running::Running(Running&& other) noexcept
+    : pid_(other.pid_), output_fd_(other.output_fd_), output_is_file_(other.output_is_file_) {
     other.pid_ = -1;
     other.output_fd_ = -1;
 }
@@ -69,6 +83,19 @@ Running::~Running() {
 
 RunResult Running::finish() {
     RunResult result;
+    int status = 0;
+    auto wait = [&] {
+        while (waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
+        }
+    };
+    // A pipe is read to its end before the wait, so that a full pipe cannot stall the child; a
+    // file is complete only when the child has ended, and is read from its start.
+    if (output_is_file_) {
+        wait();
+        if (lseek(output_fd_, 0, SEEK_SET) != 0) {
+            fail("lseek");
+        }
+    }
     char block[4096];
     for (;;) {
         const ssize_t count = read(output_fd_, block, sizeof block);
@@ -79,8 +106,8 @@ RunResult Running::finish() {
         }
     }
     close(output_fd_);
-    int status = 0;
-    while (waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
+    if (!output_is_file_) {
+        wait();
     }
     pid_ = -1;
     output_fd_ = -1;
@@ -128,9 +155,20 @@ Running start_tool(const std::string& folder, const std::vector<std::string>& ar
     }
     argv.push_back(nullptr);
 
-    // Close-on-exec, so that runs started together do not hold each other's pipes open.
+    // Close-on-exec, so that runs started together do not hold each other's pipes open. For
+    // output to a file, both ends are one file of no name outside the test's folder.
     int pipe_fds[2];
-    if (pipe2(pipe_fds, O_CLOEXEC) != 0) {
+    if (options.output_to_file) {
+        std::string name = temporary_base() + "/srjoin-e2e-output-XXXXXX";
+        pipe_fds[0] = mkostemp(name.data(), O_CLOEXEC);
+        if (pipe_fds[0] < 0 || unlink(name.c_str()) != 0) {
+            fail("cannot make " + name);
+        }
+        pipe_fds[1] = fcntl(pipe_fds[0], F_DUPFD_CLOEXEC, 0);
+        if (pipe_fds[1] < 0) {
+            fail("fcntl F_DUPFD_CLOEXEC");
+        }
+    } else if (pipe2(pipe_fds, O_CLOEXEC) != 0) {
         fail("pipe2");
     }
     const pid_t pid = fork();
@@ -162,7 +200,7 @@ Running start_tool(const std::string& folder, const std::vector<std::string>& ar
         close(pipe_fds[0]);
         fail("fork");
     }
-    return Running(pid, pipe_fds[0]);
+    return Running(pid, pipe_fds[0], options.output_to_file);
 }
 
 Entry folder_entry(std::string path) {
@@ -224,9 +262,7 @@ std::string read_file(const std::string& path) {
 }
 
 E2eTest::E2eTest() {
-    const char* base = std::getenv("TMPDIR");
-    std::string name = std::string(base != nullptr && *base != '\0' ? base : "/tmp");
-    name += "/srjoin-e2e-XXXXXX";
+    std::string name = temporary_base() + "/srjoin-e2e-XXXXXX";
     if (mkdtemp(name.data()) == nullptr) {
         fail("mkdtemp");
     }

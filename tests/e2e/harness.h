@@ -3,8 +3,8 @@
 // the folder afterwards.
 //
 // The executable is the one CMake built unless SRJOIN_EXE names another; SRJOIN_RUNNER, when
-// set, is put in front of it (e.g. "wine" for a Windows build). Cases that only make sense on a
-// POSIX build skip themselves under a runner.
+// set, is put in front of it ("wine" for a Windows build: scripts/test-windows.sh). Cases that
+// only make sense on a POSIX build skip themselves under a runner, and Windows cases without one.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -28,6 +28,14 @@ bool runner_is_set();
         }                                                      \
     } while (false)
 
+// Skips the current test where the tool is not a Windows build run through Wine.
+#define SKIP_UNLESS_WINDOWS_BUILD()                                         \
+    do {                                                                    \
+        if (!runner_is_set()) {                                             \
+            GTEST_SKIP() << "needs a Windows build of the tool under Wine"; \
+        }                                                                   \
+    } while (false)
+
 // Marks a table row as meaningful only for a POSIX build of the tool.
 template <typename Case>
 Case posix_only(Case row) {
@@ -37,6 +45,10 @@ Case posix_only(Case row) {
 
 // name as the tool's platform writes it: "/" becomes "\" under a runner.
 std::string native(std::string_view name);
+
+// An absolute path of this machine as a Windows program under Wine names it: on drive Z:, which
+// Wine maps to the root, with "\" between folders.
+std::string wine_path(std::string_view path);
 
 // What a run printed and how it ended.
 struct RunResult {
@@ -64,12 +76,15 @@ private:
 struct RunOptions {
     std::optional<rlim_t> file_size_limit;  // RLIMIT_FSIZE in the child, with SIGXFSZ ignored
     const StartGate* gate = nullptr;        // when given, the run waits for it before it starts
+    bool output_to_file = false;            // standard output is a file of its own, not a pipe
 };
 
 // A run started and not yet collected, so that several runs can go at once.
 class Running {
 public:
-    Running(pid_t pid, int output_fd) : pid_(pid), output_fd_(output_fd) {}
+    // output_fd is the read end of the pipe, or the file, that the child writes to.
+    Running(pid_t pid, int output_fd, bool output_is_file)
+        : pid_(pid), output_fd_(output_fd), output_is_file_(output_is_file) {}
     Running(Running&& other) noexcept;
     Running(const Running&) = delete;
     Running& operator=(const Running&) = delete;
@@ -82,6 +97,7 @@ public:
 private:
     pid_t pid_;
     int output_fd_;
+    bool output_is_file_;
 };
 
 Running start_tool(const std::string& folder, const std::vector<std::string>& args,

@@ -124,7 +124,8 @@ TEST_F(Platform, CreateNewFileNeverTakesAnExistingEntry) {
     const std::string file = make_file("file", "keep");
     EXPECT_EQ(create_new_file(file.c_str()), CreateResult::name_taken);
     EXPECT_EQ(read_file(file), "keep");
-    EXPECT_EQ(create_new_file(make_folder("dir").c_str()), CreateResult::name_taken);
+    // A folder is no taken file name: that name cannot be created at all.
+    EXPECT_EQ(create_new_file(make_folder("dir").c_str()), CreateResult::failed);
     const std::string target = folder_.path("nowhere");
     EXPECT_EQ(create_new_file(make_link("dangling", target).c_str()), CreateResult::name_taken);
     EXPECT_FALSE(entry_exists(target));
