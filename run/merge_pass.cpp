@@ -12,26 +12,37 @@ bool is_termination_record(const char* line, std::size_t length) {
 
 namespace {
 
-// Copies one opened input into the work file.
-MergeResult merge_one_input(RunState& run, std::size_t& held_length) {
-    TextFile& input = *run.input_file;
-    TextFile& work = *run.work_file;
-    while (const std::size_t length = read_line(run.line_buffer, MERGE_READ_SIZE, input)) {
-        if (is_termination_record(run.line_buffer, length)) {
-            std::memcpy(run.held_record, run.line_buffer, length + 1);
-            held_length = length;
-        } else if (write_text(run.line_buffer, work) < 0) {
-            return MergeResult::work_write_failed;
-        }
+struct HeldRecord {
+    char* text;          // HELD_RECORD_SIZE bytes
+    std::size_t length;  // 0 while none is held
+};
+
+// The filter of the merge: a termination record is held back, replacing the one held before.
+bool hold_termination_record(const char* piece, std::size_t length, void* context) {
+    if (!is_termination_record(piece, length)) {
+        return false;
     }
-    return text_failed(input) ? MergeResult::input_read_failed : MergeResult::done;
+    auto& held = *static_cast<HeldRecord*>(context);
+    std::memcpy(held.text, piece, length);
+    held.text[length] = '\0';
+    held.length = length;
+    return true;
+}
+
+// Copies one opened input into the work file.
+MergeResult merge_one_input(RunState& run, HeldRecord& held) {
+    if (!copy_text(*run.input_file, *run.work_file, run.line_buffer, MERGE_READ_SIZE,
+                   hold_termination_record, &held)) {
+        return MergeResult::work_write_failed;
+    }
+    return text_failed(*run.input_file) ? MergeResult::input_read_failed : MergeResult::done;
 }
 
 }  // namespace
 
 MergeOutcome merge_inputs(RunState& run) {
     static_assert(HELD_RECORD_SIZE >= MERGE_READ_SIZE, "a held piece is never cut");
-    std::size_t held_length = 0;
+    HeldRecord held{run.held_record, 0};
     run.held_record[0] = '\0';
     for (int i = 0; i < run.input_count; ++i) {
         const InputSlot& slot = run.input_names[i];
@@ -42,13 +53,13 @@ MergeOutcome merge_inputs(RunState& run) {
             show_message(INPUT_SKIPPED, slot.given.shown, slot.given.shown_tail);
             continue;
         }
-        const MergeResult result = merge_one_input(run, held_length);
+        const MergeResult result = merge_one_input(run, held);
         if (result != MergeResult::done) {
             return {result, i};
         }
         (void)close_text(run.input_file);
     }
-    if (held_length == 0) {
+    if (held.length == 0) {
         std::strcpy(run.held_record, FALLBACK_TERMINATION_RECORD);
     }
     if (write_text(run.held_record, *run.work_file) < 0 || close_text(run.work_file) < 0) {

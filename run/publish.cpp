@@ -15,14 +15,9 @@ int publish_output(const char* work_name, const char* output_name) {
         (void)remove_file(output_name);
         return -2;
     }
+    // The work file's text in pieces of at most 1021 characters, written back to back.
     char buffer[COPY_READ_SIZE + 2];
-    int result = 0;
-    while (read_line(buffer, COPY_READ_SIZE, *work) > 0) {
-        if (write_text(buffer, *output) < 0) {
-            result = -3;
-            break;
-        }
-    }
+    int result = copy_text(*work, *output, buffer, COPY_READ_SIZE) ? 0 : -3;
     if (result == 0 && text_failed(*work)) {
         result = -4;
     }

@@ -143,7 +143,6 @@ bool FaultTest::mount_small_disk(const std::string& path, std::size_t bytes, std
 Running FaultTest::start_with_faults(const std::vector<std::string>& args,
                                      const ShimFaults& faults) {
     ChildEnvironment environment;
-    environment.set("SRJOIN_EXE", SRJOIN_DYNAMIC_EXE);
     environment.set("LD_PRELOAD", SRJOIN_FAULT_SHIM);
     // A sanitizer build wants its runtime loaded first; the shim comes before it.
     const char* asan = std::getenv("ASAN_OPTIONS");

@@ -36,8 +36,8 @@ struct ShimFaults {
     do {                                                                                 \
         SKIP_UNLESS_POSIX_BUILD();                                                       \
         if (!shim_reaches_the_tool()) {                                                  \
-            GTEST_SKIP() << "SRJOIN_EXE is set: the shim runs only with the tests' own " \
-                            "dynamically linked build of the tool";                      \
+            GTEST_SKIP() << "SRJOIN_EXE is set: the shim is built for the tool built " \
+                            "here";                                                      \
         }                                                                                \
     } while (false)
 
@@ -55,7 +55,7 @@ protected:
     // process may not mount.
     bool mount_small_disk(const std::string& path, std::size_t bytes, std::string& reason);
 
-    // Starts the dynamically linked tool with the shim loaded and faults set.
+    // Starts the tool with the shim loaded and faults set.
     Running start_with_faults(const std::vector<std::string>& args, const ShimFaults& faults);
 
     // Waits up to 20 seconds for a run with the shim to stall or stop; its process, or -1.
