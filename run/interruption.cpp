@@ -32,8 +32,12 @@ void clean_up() {
 
 }  // namespace
 
+// Held, because on Windows the clean-up runs on a thread of its own: the run must not go on
+// into the next phase while the clean-up acts on the last one.
 void set_run_phase(RunPhase phase) {
+    hold_interruptions();
     run_phase = static_cast<std::sig_atomic_t>(phase);
+    allow_interruptions();
 }
 
 void clean_up_on_interruption() {

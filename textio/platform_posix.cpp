@@ -15,6 +15,13 @@
 
 namespace {
 
+// Set while the clean-up after an interruption runs, in the signal handler.
+volatile sig_atomic_t cleaning_up = 0;
+
+}  // namespace
+
+namespace {
+
 int descriptor(FileHandle file) {
     return static_cast<int>(file);
 }
@@ -203,8 +210,13 @@ void learn_terminal() {
 // (prepare_process), and is never in use when an interruption is let through: the console
 // holds interruptions around every use.
 void show_console_text(const char* bytes, std::size_t size, ConsoleText text) {
-    learn_terminal();
-    if (text == ConsoleText::name || terminal.tool_text_to_utf8 == NO_CONVERTER) {
+    // In the clean-up after an interruption only async-signal-safe calls are allowed: no iconv
+    // there, the bytes go as they are.
+    if (cleaning_up == 0) {
+        learn_terminal();
+    }
+    if (text == ConsoleText::name || cleaning_up != 0 ||
+        terminal.tool_text_to_utf8 == NO_CONVERTER) {
         write_console(bytes, size);
         return;
     }
@@ -231,6 +243,13 @@ void prepare_process() {
     // A reader that went away (Srjoin ... | head -1) must not kill the run half way: the
     // console write fails quietly and the run still ends through its own clean-up.
     ::signal(SIGPIPE, SIG_IGN);
+    // A closed standard output (Srjoin ... >&-) would hand its descriptor to the work file, and
+    // the console's bytes would end up in the merge.
+    for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
+        if (::fcntl(fd, F_GETFD) == -1 && errno == EBADF) {
+            (void)::open("/dev/null", fd == STDIN_FILENO ? O_RDONLY : O_WRONLY);
+        }
+    }
     if (console_is_interactive()) {
         learn_terminal();
     }
@@ -240,7 +259,6 @@ namespace {
 
 void (*interruption_cleanup)() = nullptr;
 volatile sig_atomic_t hold_depth = 0;
-volatile sig_atomic_t cleaning_up = 0;
 
 sigset_t interruption_signals() {
     sigset_t signals;

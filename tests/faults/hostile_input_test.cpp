@@ -3,7 +3,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <sys/wait.h>
+
 #include <csignal>
+#include <cstdlib>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -189,6 +192,30 @@ TEST_F(HostileInput, ListsOfAHundredThousandCharacters) {
         EXPECT_BYTES(get("out.mot"), c.merged + FALLBACK);
         EXPECT_EQ(names().size(), 53u);
     }
+}
+
+}  // namespace
+
+namespace {
+
+// Standard output closed by the caller: the work file must not take its descriptor, or the
+// console's bytes (more than a buffer of them: 40 skip messages) would be merged into the output.
+TEST_F(HostileInput, ClosedStandardOutput) {
+    SKIP_UNLESS_POSIX_BUILD();
+    put("a.MOT", "S00600004844521B\n");
+    put("b.MOT", "S9030000FC\n");
+    std::string list = "a";
+    for (int i = 0; i < 40; ++i) {
+        list += "+missing_input_number_" + std::to_string(i);
+    }
+    list += "+b";
+    const std::string command =
+        "cd '" + at("") + "' && exec '" SRJOIN_TOOL "' '" + list + "' out >&-";
+    const int status = std::system(command.c_str());
+
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_BYTES(get("out.mot"), "S00600004844521B\r\nS9030000FC\r\n");
 }
 
 }  // namespace
