@@ -111,16 +111,18 @@ std::size_t consume_capacity(FuzzedDataProvider& input, std::size_t needed) {
 }
 
 // byte_type by its definition: read from byte 0; a lead byte (0x81-0x9F, 0xE0-0xFC) and the
-// byte after it, whatever it is, form one character.
+// byte after it form one character, whatever that byte is, except a "/" where it separates
+// folders.
 bool in_lead_range(unsigned char byte) {
     return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
 }
 
-std::vector<ByteType> model_byte_types(std::string_view text) {
+std::vector<ByteType> model_byte_types(std::string_view text, const NameRules& rules) {
     std::vector<ByteType> types;
     ByteType state = ByteType::single;
     for (const char c : text) {
-        state = state == ByteType::lead                        ? ByteType::trail
+        const bool slash_alone = rules.slash_separates_folders && c == '/';
+        state = state == ByteType::lead && !slash_alone        ? ByteType::trail
                 : in_lead_range(static_cast<unsigned char>(c)) ? ByteType::lead
                                                                : ByteType::single;
         types.push_back(state);
@@ -145,7 +147,7 @@ struct Name {
 // byte_type and is_lead_byte agree with the model at every index.
 void check_byte_types(const Name& name) {
     for (std::size_t i = 0; i < name.text.size(); ++i) {
-        CHECK(byte_type(name.text, i) == name.types[i]);
+        CHECK(byte_type(name.text, i, name.rules) == name.types[i]);
         CHECK(is_lead_byte(static_cast<unsigned char>(name.text[i])) ==
               in_lead_range(static_cast<unsigned char>(name.text[i])));
     }
@@ -364,7 +366,7 @@ void check_make_path(FuzzedDataProvider& input, bool dense, const NameRules& rul
         const char* with_empty[4] = {"", pieces[1], pieces[2], pieces[3]};
         const std::string_view folder = pieces[1] == nullptr ? "" : pieces[1];
         const bool colon_ends_folder =
-            folder.ends_with(':') && model_byte_types(folder).back() == ByteType::single;
+            folder.ends_with(':') && model_byte_types(folder, rules).back() == ByteType::single;
         CHECK(made(with_empty, rules, room) ==
               (colon_ends_folder
                    ? std::string(folder) + (rules.slash_separates_folders ? "/" : "\\") +
@@ -395,7 +397,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const bool dense = input.ConsumeBool();
     const std::string text = consume_name(input, dense);
     const ExactText exact(text, false);
-    const Name name{exact.view(), model_byte_types(text), rules};
+    const Name name{exact.view(), model_byte_types(text, rules), rules};
 
     check_byte_types(name);
     check_split(input, name);

@@ -57,15 +57,26 @@ std::size_t utf8_character_length(std::string_view text) {
     return length;
 }
 
+// True when byte, after a lead byte, is its trail byte. Where "/" separates folders it is
+// never one: no Shift-JIS character ends in 0x2F, so a lead byte before it stands alone (a name
+// in another encoding, such as Latin-1, keeps its folders).
+bool is_trail_after_lead(char byte, const NameRules& rules) {
+    return !(rules.slash_separates_folders && byte == '/');
+}
+
 // Bytes taken by the character at index. Shift-JIS: a lead byte and its trail byte go
 // together, except a lead byte at the very end, which stays alone. UTF-8 (a name found valid
 // by name_encoding): the whole character.
-std::size_t character_length(std::string_view text, std::size_t index, NameEncoding encoding) {
+std::size_t character_length(std::string_view text, std::size_t index, NameEncoding encoding,
+                             const NameRules& rules) {
     if (encoding == NameEncoding::utf8) {
         const std::size_t length = utf8_character_length(text.substr(index));
         return length == 0 ? 1 : length;  // 0 only for a name not checked as UTF-8
     }
-    return is_lead_byte(byte_at(text, index)) && index + 1 < text.size() ? 2 : 1;
+    return is_lead_byte(byte_at(text, index)) && index + 1 < text.size() &&
+                   is_trail_after_lead(text[index + 1], rules)
+               ? 2
+               : 1;
 }
 
 // Calls visit(index) for each byte of name that is a character by itself, in order: the only
@@ -74,7 +85,7 @@ template <typename Visit>
 void for_each_single_byte(std::string_view name, const NameRules& rules, Visit visit) {
     const NameEncoding encoding = name_encoding(name, rules);
     for (std::size_t i = 0; i < name.size();) {
-        const std::size_t length = character_length(name, i, encoding);
+        const std::size_t length = character_length(name, i, encoding, rules);
         if (length == 1) {
             visit(i);
         }
@@ -106,13 +117,13 @@ PathMarks scan_path(std::string_view path, const NameRules& rules) {
 
 // True when the last byte of text belongs to a character of more than one byte: the second
 // byte of a Shift-JIS double-byte character, or (UTF-8) any byte above 0x7F.
-bool ends_inside_character(std::string_view text, NameEncoding encoding) {
+bool ends_inside_character(std::string_view text, NameEncoding encoding, const NameRules& rules) {
     const std::size_t size = text.size();
     if (encoding == NameEncoding::utf8) {
         return size > 0 && !is_ascii(byte_at(text, size - 1));
     }
     return size >= 2 && is_lead_byte(byte_at(text, size - 2)) &&
-           byte_type(text, size - 1) != ByteType::single;
+           byte_type(text, size - 1, rules) != ByteType::single;
 }
 
 bool fits(std::span<char> buffer, std::string_view piece) {
@@ -175,7 +186,8 @@ std::size_t build_path(char* output, const char* drive, const char* folder, cons
     if (drive != nullptr) {
         const std::string_view piece(drive);
         name.append(piece);
-        if (!piece.empty() && (piece.back() != ':' || ends_inside_character(piece, encoding))) {
+        if (!piece.empty() &&
+            (piece.back() != ':' || ends_inside_character(piece, encoding, rules))) {
             name.append(":");
         }
     }
@@ -186,7 +198,7 @@ std::size_t build_path(char* output, const char* drive, const char* folder, cons
             const char last = piece.back();
             const bool separator_byte =
                 is_separator(last, rules) || (last == ':' && drive == nullptr);
-            if (!separator_byte || ends_inside_character(piece, encoding)) {
+            if (!separator_byte || ends_inside_character(piece, encoding, rules)) {
                 name.append(rules.slash_separates_folders ? "/" : "\\");
             }
         }
@@ -238,13 +250,13 @@ bool is_lead_byte(unsigned char byte) {
     return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
 }
 
-ByteType byte_type(std::string_view text, std::size_t index) {
+ByteType byte_type(std::string_view text, std::size_t index, const NameRules& rules) {
     if (index > 0 && !is_lead_byte(byte_at(text, index - 1))) {
         return is_lead_byte(byte_at(text, index)) ? ByteType::lead : ByteType::single;
     }
     ByteType state = ByteType::single;
     for (std::size_t i = 0; i <= index; ++i) {
-        if (state == ByteType::lead) {
+        if (state == ByteType::lead && is_trail_after_lead(text[i], rules)) {
             state = ByteType::trail;
         } else {
             state = is_lead_byte(byte_at(text, i)) ? ByteType::lead : ByteType::single;

@@ -44,8 +44,10 @@ enum class ByteType { single, lead, trail };
 // query).
 bool is_lead_byte(unsigned char byte);
 
-// The type of the byte at index, as found by reading text from its start.
-ByteType byte_type(std::string_view text, std::size_t index);
+// The type of the byte at index, as found by reading text from its start. Where "/" separates
+// folders (rules), a "/" is never a trail byte.
+ByteType byte_type(std::string_view text, std::size_t index,
+                   const NameRules& rules = WINDOWS_NAME_RULES);
 
 // Writes the pieces of path: drive (through the last ":"), folder (after the drive, through the
 // last separator), stem and extension (after the last "." that follows the last separator,

@@ -16,7 +16,6 @@ void clean_up() {
     const RunState& run = the_run;
     switch (static_cast<RunPhase>(run_phase)) {
         case RunPhase::work_file_owned:
-        case RunPhase::published:
             (void)remove_file(run.work_name);
             break;
         case RunPhase::publishing:

@@ -47,7 +47,8 @@ int main(int argc, char** argv) {
     // The work file and the run's claim on it come into being together: an interruption in
     // between would leave it behind.
     hold_interruptions();
-    const int chosen = choose_work_file(drive, folder, run);
+    FileHandle work = NO_FILE;
+    const int chosen = choose_work_file(drive, folder, run, work);
     if (chosen == 0) {
         run.owns_work_file = true;
         set_run_phase(RunPhase::work_file_owned);
@@ -57,7 +58,8 @@ int main(int argc, char** argv) {
         show_message(WORK_FILE_NOT_CREATED, run.work_name);
         finish_run(1);
     }
-    run.work_file = open_text(run.work_name, "w");
+    // The file created is the one written: its name is never opened again for writing.
+    run.work_file = adopt_text(work, "w");
     if (!run.work_file) {
         show_message(WORK_FILE_NOT_CREATED, run.work_name);
         finish_run(2);
@@ -73,8 +75,7 @@ int main(int argc, char** argv) {
         finish_run(3);
     }
 
-    set_run_phase(RunPhase::publishing);
-    if (publish_output(run.work_name, run.output_name) != 0) {
+    if (publish_output(run) != 0) {
         // The old output may be gone: the merged text then lives only in the work file.
         run.owns_work_file = false;
         set_run_phase(RunPhase::work_file_kept);
@@ -82,7 +83,6 @@ int main(int argc, char** argv) {
         show_message(WORK_FILE_KEPT, run.work_name);
         finish_run(4);
     }
-    set_run_phase(RunPhase::published);
     show_message(OUTPUT_CREATED, run.output_name);
     finish_run(0);
 }

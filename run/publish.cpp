@@ -1,9 +1,13 @@
 #include "run/publish.h"
 
-#include "run/run_state.h"
+#include "run/interruption.h"
 #include "textio/text_file.h"
 
-int publish_output(const char* work_name, const char* output_name) {
+namespace {
+
+// Publication where the system refuses the rename: the old output deleted, created anew and
+// filled with the work file's text.
+int copy_work_file(const char* work_name, const char* output_name) {
     (void)remove_file(output_name);
     TextFilePointer output = open_text(output_name, "w");
     if (!output) {
@@ -27,6 +31,32 @@ int publish_output(const char* work_name, const char* output_name) {
     }
     if (result != 0) {
         (void)remove_file(output_name);
+    }
+    return result;
+}
+
+}  // namespace
+
+int publish_output(RunState& run) {
+    if (is_read_only_file(run.output_name)) {
+        return -1;
+    }
+    // The name stops being the run's with the rename: from then on it may be another run's work
+    // file, which neither finish_run nor an interruption may delete.
+    hold_interruptions();
+    const bool renamed = rename_over(run.work_name, run.output_name);
+    if (renamed) {
+        run.owns_work_file = false;
+        set_run_phase(RunPhase::nothing_on_disk);
+    }
+    allow_interruptions();
+    if (renamed) {
+        return 0;
+    }
+    set_run_phase(RunPhase::publishing);
+    const int result = copy_work_file(run.work_name, run.output_name);
+    if (result == 0) {
+        set_run_phase(RunPhase::work_file_owned);
     }
     return result;
 }

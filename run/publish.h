@@ -1,12 +1,17 @@
-// Publication: the output replaced by the work file's text.
+// Publication: the work file becomes the output.
 #pragma once
 
-// Deletes the old output (a failure to do so is ignored), creates it anew and copies the work
-// file's text into it. On any failure after the output was created, the output begun is deleted
-// again; the work file is never touched.
+#include "run/run_state.h"
+
+// Renames the closed work file onto the output, which is replaced in one step; the run then no
+// longer owns a work file. A read-only output is never replaced. Where the system refuses the
+// rename (the output is a folder or a mount point, or on another file system), the old output
+// is deleted (a failure to do so is ignored), created anew and filled with the work file's
+// text; on any failure after it was created, the output begun is deleted again, and the work
+// file is never touched.
 //   0: done
-//  -1: the output cannot be created
+//  -1: the output is read-only, or cannot be created
 //  -2: the work file does not open for reading
 //  -3: writing the output (or closing it) failed
 //  -4: reading the work file failed
-int publish_output(const char* work_name, const char* output_name);
+int publish_output(RunState& run);

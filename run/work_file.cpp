@@ -19,7 +19,7 @@ bool is_input_or_output(const RunState& run) {
 
 }  // namespace
 
-int choose_work_file(const char* drive, const char* folder, RunState& run) {
+int choose_work_file(const char* drive, const char* folder, RunState& run, FileHandle& work) {
     for (int k = 0; k < WORK_NAME_TRIES; ++k) {
         char stem[16];
         std::snprintf(stem, sizeof stem, WORK_STEM_FORMAT, k);
@@ -30,9 +30,11 @@ int choose_work_file(const char* drive, const char* folder, RunState& run) {
         if (name_is_taken(run.work_name)) {
             continue;
         }
-        switch (create_new_file(run.work_name)) {
+        switch (create_new_file(run.work_name, work)) {
             case CreateResult::created:
                 if (is_input_or_output(run)) {
+                    (void)close_file(work);
+                    work = NO_FILE;
                     (void)remove_file(run.work_name);
                     continue;
                 }

@@ -25,10 +25,11 @@ enum class CreateResult {
     failed,      // anything else: a folder of that name, a missing folder, no permission...
 };
 
-// Creates a new empty file exclusively and closes it: never follows a link, never opens an
-// entry that already exists. There is no window in which another process can take the name
-// between the test and the creation.
-CreateResult create_new_file(const char* name);
+// Creates a new empty file exclusively and leaves it open for writing in file (created only;
+// NO_FILE otherwise): never follows a link, never opens an entry that already exists. There is
+// no window in which another process can take the name between the test and the creation, and
+// none in which it can put a link there before the file is written: the handle is the file.
+CreateResult create_new_file(const char* name, FileHandle& file);
 
 // Reads up to size bytes: the count read (> 0), 0 at the end of the data, -1 on a read error.
 std::ptrdiff_t read_some(FileHandle file, char* buffer, std::size_t size);
@@ -39,9 +40,22 @@ bool write_all(FileHandle file, const char* bytes, std::size_t size);
 // Closes the file. False when the system reports an error on closing.
 bool close_file(FileHandle file);
 
-// Deletes the named file. Fails on a missing file, a read-only file, a folder and (Windows) a
-// file that is open.
+// Deletes the named file (a link itself, never what it leads to). Fails on a missing file, a
+// read-only file and a folder. Windows: the files of this layer are opened with delete sharing,
+// so an open one is deleted too; its name goes when its last handle is closed.
 bool remove_file(const char* name);
+
+// True when name is a read-only file, which the tool never replaces: POSIX, a regular file
+// without any write-permission bit (root, who may write it, included); Windows, a file with
+// the read-only attribute.
+bool is_read_only_file(const char* name);
+
+// Gives the file from the name to in one step, replacing whatever file had that name (a link
+// there is replaced, not followed): at every moment to is either the old file or the new one.
+// False, with nothing changed, where the system refuses: to is a folder or a mount point, or
+// lies on another file system... A read-only file at to is replaced like any other (POSIX
+// always, Wine too): callers that must keep it check is_read_only_file first.
+bool rename_over(const char* from, const char* to);
 
 // True when the file system holds an entry of exactly that name that is not a folder. The entry
 // itself is looked at: a link, even a dangling one, is a taken name.

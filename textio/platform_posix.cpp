@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <clocale>
 #include <initializer_list>
 
@@ -83,7 +84,8 @@ FileHandle open_for_writing(const char* name) {
     }
 }
 
-CreateResult create_new_file(const char* name) {
+CreateResult create_new_file(const char* name, FileHandle& file) {
+    file = NO_FILE;
     // O_EXCL with O_CREAT fails on any existing entry, a link (even a dangling one) included,
     // and never follows it.
     const int fd = open_retrying(name, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, 0666);
@@ -102,7 +104,7 @@ CreateResult create_new_file(const char* name) {
     if (::fstat(fd, &status) == 0 && has_no_write_bit(status)) {
         (void)::fchmod(fd, status.st_mode | S_IWUSR);
     }
-    ::close(fd);
+    file = fd;
     return CreateResult::created;
 }
 
@@ -145,6 +147,15 @@ bool remove_file(const char* name) {
         return false;
     }
     return ::unlink(name) == 0;
+}
+
+bool is_read_only_file(const char* name) {
+    struct stat status {};
+    return ::lstat(name, &status) == 0 && S_ISREG(status.st_mode) && has_no_write_bit(status);
+}
+
+bool rename_over(const char* from, const char* to) {
+    return std::rename(from, to) == 0;
 }
 
 bool name_is_taken(const char* name) {

@@ -94,7 +94,8 @@ FileHandle open_for_writing(const char* name) {
     return file;
 }
 
-CreateResult create_new_file(const char* name) {
+CreateResult create_new_file(const char* name, FileHandle& file) {
+    file = NO_FILE;
     // CREATE_NEW fails on any existing entry and never opens or follows it.
     HANDLE handle = CreateFileA(name, GENERIC_WRITE, SHARE_READ_WRITE, nullptr, CREATE_NEW,
                                 FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -109,7 +110,7 @@ CreateResult create_new_file(const char* name) {
             attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
         return folder ? CreateResult::failed : CreateResult::name_taken;
     }
-    CloseHandle(handle);
+    file = from_handle(handle);
     return CreateResult::created;
 }
 
@@ -146,6 +147,17 @@ bool close_file(FileHandle file) {
 
 bool remove_file(const char* name) {
     return DeleteFileA(name) != 0;
+}
+
+bool is_read_only_file(const char* name) {
+    const DWORD attributes = GetFileAttributesA(name);
+    return attributes != INVALID_FILE_ATTRIBUTES &&
+           (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) ==
+               FILE_ATTRIBUTE_READONLY;
+}
+
+bool rename_over(const char* from, const char* to) {
+    return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING) != 0;
 }
 
 bool name_is_taken(const char* name) {

@@ -377,19 +377,42 @@ int TextFile::close() {
     return ok ? 0 : -1;
 }
 
-TextFilePointer open_text(const char* name, const char* mode, std::size_t block_size) {
-    const bool writing = std::string_view(mode) == "w";
-    if (!writing && std::string_view(mode) != "r") {
-        return nullptr;
-    }
-    if (block_size == 0) {
-        return nullptr;
-    }
-    if (block_size > SIZE_MAX - TEXT_BUFFER_PADDING) {
+namespace {
+
+bool is_text_mode(const char* mode, bool& writing) {
+    writing = std::string_view(mode) == "w";
+    return writing || std::string_view(mode) == "r";
+}
+
+// The first block's buffer; empty for a block size that cannot be.
+std::unique_ptr<char[]> first_buffer(std::size_t block_size) {
+    if (block_size == 0 || block_size > SIZE_MAX - TEXT_BUFFER_PADDING) {
         return nullptr;
     }
     const std::size_t first_block_size = std::min(block_size, TEXT_FIRST_BLOCK_SIZE);
-    std::unique_ptr<char[]> buffer(new (std::nothrow) char[first_block_size + TEXT_BUFFER_PADDING]);
+    return std::unique_ptr<char[]>(new (std::nothrow) char[first_block_size + TEXT_BUFFER_PADDING]);
+}
+
+TextFilePointer make_text_file(FileHandle handle, bool writing, std::unique_ptr<char[]> buffer,
+                               std::size_t block_size) {
+    TextFilePointer file(new (std::nothrow) TextFile(
+        handle, writing ? TextFile::Mode::writing : TextFile::Mode::reading, std::move(buffer),
+        std::min(block_size, TEXT_FIRST_BLOCK_SIZE), block_size));
+    if (!file) {
+        (void)close_file(handle);
+    }
+    return file;
+}
+
+}  // namespace
+
+// The buffer comes first, so that a file is never created, nor emptied, for nothing.
+TextFilePointer open_text(const char* name, const char* mode, std::size_t block_size) {
+    bool writing = false;
+    if (!is_text_mode(mode, writing)) {
+        return nullptr;
+    }
+    std::unique_ptr<char[]> buffer = first_buffer(block_size);
     if (!buffer) {
         return nullptr;
     }
@@ -397,13 +420,22 @@ TextFilePointer open_text(const char* name, const char* mode, std::size_t block_
     if (handle == NO_FILE) {
         return nullptr;
     }
-    TextFilePointer file(new (std::nothrow) TextFile(
-        handle, writing ? TextFile::Mode::writing : TextFile::Mode::reading, std::move(buffer),
-        first_block_size, block_size));
-    if (!file) {
-        (void)close_file(handle);
+    return make_text_file(handle, writing, std::move(buffer), block_size);
+}
+
+TextFilePointer adopt_text(FileHandle handle, const char* mode, std::size_t block_size) {
+    bool writing = false;
+    std::unique_ptr<char[]> buffer;
+    if (handle != NO_FILE && is_text_mode(mode, writing)) {
+        buffer = first_buffer(block_size);
     }
-    return file;
+    if (!buffer) {
+        if (handle != NO_FILE) {
+            (void)close_file(handle);
+        }
+        return nullptr;
+    }
+    return make_text_file(handle, writing, std::move(buffer), block_size);
 }
 
 std::size_t read_line(char* line, std::size_t size, TextFile& file) {

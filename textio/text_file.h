@@ -85,6 +85,11 @@ private:
 TextFilePointer open_text(const char* name, const char* mode,
                           std::size_t block_size = TEXT_BLOCK_SIZE);
 
+// The same for a file already open (handle, open as mode says): the TextFile owns the handle
+// from then on. Empty, the handle closed, when the buffer cannot be had.
+TextFilePointer adopt_text(FileHandle handle, const char* mode,
+                           std::size_t block_size = TEXT_BLOCK_SIZE);
+
 // Stores at most size - 1 characters of the next line in line, stopping after the first LF,
 // which is stored, then a NUL. Returns the count stored, or 0 ("nothing") when the data ended
 // before any character was stored or when a read has failed (what this call stored is then

@@ -128,6 +128,18 @@ std::vector<MergeCase> merge_cases() {
                                {"a+b", "build/out"},
                                "build/out.mot",
                                ab_merged}),
+        // A Shift-JIS lead byte before "/" stands alone: the Latin-1 folder café keeps the
+        // work file (the top folder would stop the run), and the "." before it is forgotten.
+        posix_only<MergeCase>({"LeadByteBeforeSlashEndsNoFolder",
+                               with(ab, {folder_entry("caf\xE9"), folder_entry("___00000.___")}),
+                               {"a+b", "caf\xE9/out"},
+                               "caf\xE9/out.mot",
+                               ab_merged}),
+        posix_only<MergeCase>({"LeadByteBeforeSlashHidesNoDot",
+                               with(ab, {folder_entry("a.b\x81")}),
+                               {"a+b", "a.b\x81/c"},
+                               "a.b\x81/c.mot",
+                               ab_merged}),
         posix_only<MergeCase>(
             {"DotInFolderNameIsNoExtension",
              {{"a.MOT", "S1A\n"}, {"sub.d/in.MOT", "S1I\n"}, folder_entry("dir.d")},

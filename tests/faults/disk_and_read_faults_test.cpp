@@ -44,28 +44,65 @@ TEST_F(DiskFull, WhileTheWorkFileIsWritten) {
     }
 }
 
-// Room for the old output and the work file, not for the work file and the new output: exit 4,
-// no partial output, the work file kept whole and named.
+// Room for the old output and the work file, not for a second copy of the merged text. The
+// rename needs none: the output is published. Where the rename is refused and the output is
+// copied, the copy fails: exit 4, no partial output, the work file kept whole and named.
 TEST_F(DiskFull, WhilePublishing) {
+    SKIP_UNLESS_SHIM_WORKS();
+    for (const bool renamed : {true, false}) {
+        SCOPED_TRACE(renamed ? "renamed" : "copied");
+        const std::string disk = renamed ? "renamed" : "copied";
+        std::string reason;
+        if (!mount_small_disk(at(disk), 192 * 1024, reason)) {
+            GTEST_SKIP() << reason;
+        }
+        const std::string a = numbered_lines("A", 60 * 1024);
+        const std::string b = numbered_lines("B", 60 * 1024);
+        put("a.MOT", a);
+        put("b.MOT", b);
+        put(disk + "/out.mot", "OLD\r\n");
+        Snapshot expected = snapshot();
+
+        const RunResult result =
+            start_with_faults({"a+b", disk + "/out"}, {.rename = renamed ? "" : "fail"}).finish();
+
+        const std::string merged = crlf(a + b) + FALLBACK;
+        if (renamed) {
+            EXPECT_EQ(result.exit_code, 0);
+            EXPECT_BYTES(result.output, banner() + printed(CREATED, disk + "/out.mot"));
+            expected[disk + "/out.mot"] = "file:" + merged;
+        } else {
+            EXPECT_EQ(result.exit_code, 4);
+            EXPECT_BYTES(result.output, banner() + printed(PUBLISH_FAILED, disk + "/out.mot") +
+                                            printed(WORK_FILE_KEPT, disk + "/___00000.___"));
+            expected.erase(disk + "/out.mot");
+            expected[disk + "/___00000.___"] = "file:" + merged;
+        }
+        EXPECT_EQ(differences(expected, snapshot()), "");
+    }
+}
+
+using Publication = FaultTest;
+
+// A file mounted over the output cannot be renamed onto (EBUSY): the work file's text is copied
+// into it instead, and the run succeeds as any other.
+TEST_F(Publication, OverAMountedOutputCopies) {
     SKIP_UNLESS_POSIX_BUILD();
+    put("a.MOT", "S1A\n");
+    put("b.MOT", "S1B\n");
+    put("mounted", "MOUNTED\r\n");
+    put("out.mot", "OLD\r\n");
     std::string reason;
-    if (!mount_small_disk(at("disk"), 192 * 1024, reason)) {
+    if (!bind_mount(at("mounted"), at("out.mot"), reason)) {
         GTEST_SKIP() << reason;
     }
-    const std::string a = numbered_lines("A", 60 * 1024);
-    const std::string b = numbered_lines("B", 60 * 1024);
-    put("a.MOT", a);
-    put("b.MOT", b);
-    put("disk/out.mot", "OLD\r\n");
     Snapshot expected = snapshot();
 
-    const RunResult result = run({"a+b", "disk/out"});
+    const RunResult result = run({"a+b", "out"});
 
-    EXPECT_EQ(result.exit_code, 4);
-    EXPECT_BYTES(result.output, banner() + printed(PUBLISH_FAILED, "disk/out.mot") +
-                                    printed(WORK_FILE_KEPT, "disk/___00000.___"));
-    expected.erase("disk/out.mot");
-    expected["disk/___00000.___"] = "file:" + crlf(a + b) + FALLBACK;
+    EXPECT_EQ(result.exit_code, 0);
+    EXPECT_BYTES(result.output, banner() + printed(CREATED, "out.mot"));
+    expected["out.mot"] = expected["mounted"] = "file:S1A\r\nS1B\r\n" + FALLBACK;
     EXPECT_EQ(differences(expected, snapshot()), "");
 }
 
@@ -90,8 +127,9 @@ TEST_F(ReadError, InAnInput) {
     }
 }
 
-// The work file fails to read while it is copied to the output, at once or after a part of it
-// was written: exit 4, no partial output, the work file kept whole and named.
+// Where the rename is refused, the work file fails to read while it is copied to the output,
+// at once or after a part of it was written: exit 4, no partial output, the work file kept whole
+// and named.
 TEST_F(ReadError, InTheWorkFileWhilePublishing) {
     SKIP_UNLESS_SHIM_WORKS();
     const std::string a = numbered_lines("A", 2 * TEXT_BLOCK_SIZE);
@@ -103,7 +141,8 @@ TEST_F(ReadError, InTheWorkFileWhilePublishing) {
         Snapshot expected = snapshot();
 
         const RunResult result =
-            start_with_faults({"a+b", "out"}, {.read_eio = ".___", .read_eio_after = after})
+            start_with_faults({"a+b", "out"},
+                              {.read_eio = ".___", .read_eio_after = after, .rename = "fail"})
                 .finish();
 
         EXPECT_EQ(result.exit_code, 4);

@@ -7,7 +7,10 @@
 //                                        process tells the test and waits for a signal
 //   SRJOIN_FAULT_STOP_AT_CREATE=suffix   the first exclusive creation (O_EXCL) of such a file:
 //                                        the process tells the test and stops (SIGSTOP) before
-//                                        it, and once more after it when the name was taken
+//                                        it, and once more after it
+//   SRJOIN_FAULT_RENAME=fail             every rename fails with EXDEV (another file system)
+//   SRJOIN_FAULT_RENAME=stop             the process stops before the first rename, and once
+//                                        more after it
 // To tell the test, the process writes its id into the file SRJOIN_FAULT_MARKER.
 // Every other call goes straight to the C library.
 #include <dlfcn.h>
@@ -20,6 +23,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string_view>
 
 namespace {
 
@@ -49,6 +53,11 @@ using OpenAtFunction = int (*)(int, const char*, int, ...);
 int real_open(const char* name, int flags, mode_t mode) {
     static const auto real = next<OpenFunction>("open");
     return real(name, flags, mode);
+}
+
+int real_rename(const char* from, const char* to) {
+    static const auto real = next<int (*)(const char*, const char*)>("rename");
+    return real(from, to);
 }
 
 int real_close(int fd) {
@@ -99,7 +108,7 @@ void tell_the_test() {
         static const auto real_write = next<ssize_t (*)(int, const void*, size_t)>("write");
         (void)real_write(fd, text, static_cast<size_t>(length));
         (void)real_close(fd);
-        (void)std::rename(temporary, marker);
+        (void)real_rename(temporary, marker);
     }
 }
 
@@ -124,11 +133,34 @@ int open(const char* name, int flags, ...) {
         stop();
     }
     const int fd = real_open(name, flags, mode);
-    if (stops && fd < 0 && errno == EEXIST) {
+    if (stops) {
+        const int error = errno;
         stop();
-        errno = EEXIST;
+        errno = error;
     }
     return track(fd, name);
+}
+
+int rename(const char* from, const char* to) noexcept {
+    const char* const fault = std::getenv("SRJOIN_FAULT_RENAME");
+    const std::string_view what = fault != nullptr ? fault : "";
+    if (what == "fail") {
+        errno = EXDEV;
+        return -1;
+    }
+    static bool renamed = false;
+    const bool stops = what == "stop" && !renamed;
+    renamed = true;
+    if (stops) {
+        stop();
+    }
+    const int result = real_rename(from, to);
+    if (stops) {
+        const int error = errno;
+        stop();
+        errno = error;
+    }
+    return result;
 }
 
 int open64(const char* name, int flags, ...) {

@@ -140,6 +140,17 @@ bool FaultTest::mount_small_disk(const std::string& path, std::size_t bytes, std
     return true;
 }
 
+bool FaultTest::bind_mount(const std::string& source, const std::string& target,
+                           std::string& reason) {
+    if (mount(source.c_str(), target.c_str(), nullptr, MS_BIND, nullptr) != 0) {
+        reason = "cannot bind-mount a file (" + std::string(std::strerror(errno)) +
+                 "): needs root or CAP_SYS_ADMIN";
+        return false;
+    }
+    mounted_.push_back(target);
+    return true;
+}
+
 Running FaultTest::start_with_faults(const std::vector<std::string>& args,
                                      const ShimFaults& faults) {
     ChildEnvironment environment;
@@ -151,6 +162,7 @@ Running FaultTest::start_with_faults(const std::vector<std::string>& args,
     environment.set("SRJOIN_FAULT_READ_EIO_AFTER", std::to_string(faults.read_eio_after));
     environment.set("SRJOIN_FAULT_STALL_WRITE", faults.stall_write);
     environment.set("SRJOIN_FAULT_STOP_AT_CREATE", faults.stop_at_create);
+    environment.set("SRJOIN_FAULT_RENAME", faults.rename);
     environment.set("SRJOIN_FAULT_MARKER", marker());
     return start(args);
 }

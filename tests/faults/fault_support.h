@@ -29,16 +29,17 @@ struct ShimFaults {
     std::size_t read_eio_after = 0;   // ...once this many bytes have been read from it
     std::string stall_write = {};     // the first write to the file whose name ends so stalls
     std::string stop_at_create = {};  // the first exclusive creation of such a file stops
+    std::string rename = {};          // "fail": every rename fails; "stop": the first one stops
 };
 
 // Skips the current test where the shim cannot reach the tool.
-#define SKIP_UNLESS_SHIM_WORKS()                                                         \
-    do {                                                                                 \
-        SKIP_UNLESS_POSIX_BUILD();                                                       \
-        if (!shim_reaches_the_tool()) {                                                  \
+#define SKIP_UNLESS_SHIM_WORKS()                                                       \
+    do {                                                                               \
+        SKIP_UNLESS_POSIX_BUILD();                                                     \
+        if (!shim_reaches_the_tool()) {                                                \
             GTEST_SKIP() << "SRJOIN_EXE is set: the shim is built for the tool built " \
-                            "here";                                                      \
-        }                                                                                \
+                            "here";                                                    \
+        }                                                                              \
     } while (false)
 
 bool shim_reaches_the_tool();
@@ -54,6 +55,9 @@ protected:
     // Mounts a tmpfs of bytes at path (a folder it creates). False, with the reason, when this
     // process may not mount.
     bool mount_small_disk(const std::string& path, std::size_t bytes, std::string& reason);
+
+    // Mounts the file source over the file target (a bind mount), as the test's own.
+    bool bind_mount(const std::string& source, const std::string& target, std::string& reason);
 
     // Starts the tool with the shim loaded and faults set.
     Running start_with_faults(const std::vector<std::string>& args, const ShimFaults& faults);

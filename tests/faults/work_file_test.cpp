@@ -1,5 +1,7 @@
 // The work file among other runs and hostile folder entries: runs started together in one
 // folder, runs that replace files other runs are reading, and links named like a candidate.
+#include <unistd.h>
+
 #include <csignal>
 #include <cstdio>
 #include <set>
@@ -130,6 +132,32 @@ TEST_F(WorkFileCandidates, TakenThenGivenBackByAnotherRun) {
     EXPECT_BYTES(result.output, banner() + printed(CREATED, "out.mot"));
     expected["out.mot"] = "file:S1B\r\nS1B\r\n" + FALLBACK;
     EXPECT_EQ(differences(expected, snapshot()), "");
+}
+
+// The work file is the file the run created, not whatever has its name: a link put there in
+// the moment after the creation is never written through, and what it leads to stays as it was.
+TEST_F(WorkFileCandidates, LinkSwappedInAfterTheCreationIsNeverWrittenThrough) {
+    SKIP_UNLESS_SHIM_WORKS();
+    put("a.MOT", "S1A\n");
+    put("b.MOT", "S1B\n");
+    put("victim.txt", "KEEP\n");
+
+    Running run = start_with_faults({"a+b", "out"}, {.stop_at_create = ".___"});
+    const KillLeftoverRuns kill_leftovers(*this);
+    const pid_t pid = next_stop();  // about to create ___00000.___
+    ASSERT_GT(pid, 0);
+    ASSERT_TRUE(is_stopped(pid));
+    ASSERT_EQ(kill(pid, SIGCONT), 0);
+    ASSERT_EQ(next_stop(), pid);  // created
+    ASSERT_TRUE(is_stopped(pid));
+    ASSERT_EQ(std::remove(at("___00000.___").c_str()), 0);
+    ASSERT_EQ(symlink("victim.txt", at("___00000.___").c_str()), 0);
+    ASSERT_EQ(kill(pid, SIGCONT), 0);
+    const RunResult result = run.finish();
+
+    EXPECT_EQ(result.exit_code, 0);
+    EXPECT_BYTES(result.output, banner() + printed(CREATED, "out.mot"));
+    EXPECT_BYTES(get("victim.txt"), "KEEP\n");
 }
 
 }  // namespace

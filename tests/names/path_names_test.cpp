@@ -119,7 +119,7 @@ const SplitCase SPLIT_CASES[] = {
     {"build/out", true, {"", "build/", "out", ""}},
     {"/tmp/x.mot", true, {"", "/tmp/", "x", "mot"}},
     {"a\\b/c.d", true, {"", "a\\b/", "c", "d"}},
-    {"x.\x95/", true, {"", "", "x", "\x95/"}},  // a "/" trail byte separates nothing
+    {"x.\x95/", true, {"", "x.\x95/", "", ""}},  // a lead byte before "/" stands alone
 };
 
 TEST(SplitPath, PiecesAloneOrTogether) {

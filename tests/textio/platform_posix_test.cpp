@@ -115,6 +115,17 @@ TEST_F(Platform, NameIsTakenLooksAtTheEntryItself) {
     }
 }
 
+// create_new_file, with the file closed again.
+CreateResult create_new_file(const char* name) {
+    FileHandle file = NO_FILE;
+    const CreateResult result = ::create_new_file(name, file);
+    EXPECT_EQ(file != NO_FILE, result == CreateResult::created);
+    if (file != NO_FILE) {
+        EXPECT_TRUE(close_file(file));
+    }
+    return result;
+}
+
 TEST_F(Platform, CreateNewFileNeverTakesAnExistingEntry) {
     const std::string free_name = folder_.path("free");
     EXPECT_EQ(create_new_file(free_name.c_str()), CreateResult::created);
