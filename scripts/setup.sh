@@ -1,14 +1,23 @@
 #!/usr/bin/env bash
-# Installs what building and testing Srjoin needs, where it is missing (Debian or Ubuntu; as
-# root, or with sudo). On a machine that has it all, it does nothing.
+# Installs what building Srjoin needs, where it is missing (Debian or Ubuntu; as root, or with
+# sudo). On a machine that has it all, it does nothing.
+#   scripts/setup.sh           CMake, a C++ compiler and make: enough for the tool
+#   scripts/setup.sh --tests   GoogleTest as well, for the tests
 set -euo pipefail
+
+case "${1:-}" in
+  "" | --tests) ;;
+  *) echo "setup.sh: unknown option $1" >&2; exit 2 ;;
+esac
 
 missing=()
 command -v cmake >/dev/null || missing+=(cmake)
 command -v g++ >/dev/null || missing+=(g++)
 command -v make >/dev/null || missing+=(make)
-[ -f /usr/include/gtest/gtest.h ] || missing+=(libgtest-dev)
-[ -f /usr/include/gmock/gmock.h ] || missing+=(libgmock-dev)
+if [ "${1:-}" = "--tests" ]; then
+  [ -f /usr/include/gtest/gtest.h ] || missing+=(libgtest-dev)
+  [ -f /usr/include/gmock/gmock.h ] || missing+=(libgmock-dev)
+fi
 
 if [ ${#missing[@]} -gt 0 ]; then
   echo "installing: ${missing[*]}"

@@ -24,7 +24,7 @@ if [ "$(id -u)" -ne 0 ]; then
     sudo=(sudo -n)
 fi
 
-"$root/scripts/setup.sh"
+"$root/scripts/setup.sh" --tests
 
 # Only the 64-bit Wine: Srjoin.exe is a 64-bit program, so no i386 architecture is needed.
 missing=()
@@ -50,7 +50,8 @@ fi
 "$root/scripts/build-windows.sh" "$exe_build"
 exe="$exe_build/run/Srjoin.exe"
 
-cmake -S "$root" -B "$test_build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSRJOIN_WARNINGS_AS_ERRORS=ON
+cmake -S "$root" -B "$test_build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSRJOIN_WARNINGS_AS_ERRORS=ON \
+    -DSRJOIN_TESTS=ON -DCMAKE_REQUIRE_FIND_PACKAGE_GTest=ON
 cmake --build "$test_build" --parallel "$(nproc 2>/dev/null || echo 2)" --target srjoin_e2e_tests
 
 # Wine lets a process write whatever its user may write, and root may write a read-only file.
