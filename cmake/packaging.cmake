@@ -6,15 +6,25 @@
 #                                                Windows (MinGW cross build): a .zip
 include(GNUInstallDirs)
 
+# The manual page carries the version literally, so that it reads whole where it lies (man -l);
+# it is held to the version of project() here, so that the two cannot drift apart.
+set(srjoin_man_page ${PROJECT_SOURCE_DIR}/doc/Srjoin.1)
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${srjoin_man_page})
+file(STRINGS ${srjoin_man_page} srjoin_man_title REGEX "^\\.TH ")
+string(REGEX MATCH "\"Srjoin ([^\"]*)\"" srjoin_man_match "${srjoin_man_title}")
+if(NOT CMAKE_MATCH_1 STREQUAL PROJECT_VERSION)
+  message(FATAL_ERROR "doc/Srjoin.1 is of version '${CMAKE_MATCH_1}' (its .TH line: "
+                      "${srjoin_man_title}), project() of ${PROJECT_VERSION}: give the manual "
+                      "page's .TH line \"Srjoin ${PROJECT_VERSION}\".")
+endif()
+
 if(WIN32)
   # The zip's top folder holds the exe, the README and the licence; no manual page.
   install(TARGETS Srjoin RUNTIME DESTINATION .)
   install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION .)
 else()
   install(TARGETS Srjoin RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-  # The manual page carries the version of project(); the build fills it in.
-  configure_file(${PROJECT_SOURCE_DIR}/doc/Srjoin.1 ${PROJECT_BINARY_DIR}/doc/Srjoin.1 @ONLY)
-  install(FILES ${PROJECT_BINARY_DIR}/doc/Srjoin.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  install(FILES ${srjoin_man_page} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
   # Debian keeps the licence of a package as /usr/share/doc/<package>/copyright.
   install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/srjoin)
   install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/srjoin
