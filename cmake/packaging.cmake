@@ -1,7 +1,8 @@
 # Installation and packages. The version of every package is the one of project() in the top
 # CMakeLists.txt; the tool's banner ("Srjoin Ver1.00") is its own text and stays as it is.
 #
-#   cmake --install build --prefix /opt/srjoin   bin/Srjoin, share/man/man1/Srjoin.1, ...
+#   cmake --install build --prefix /opt/srjoin   bin/Srjoin, bin/srjoin (a link to it),
+#                                                share/man/man1/Srjoin.1, ...
 #   cpack --config build/CPackConfig.cmake       Linux: srjoin_<version>_<arch>.deb
 #                                                Windows (MinGW cross build): a .zip
 include(GNUInstallDirs)
@@ -24,6 +25,20 @@ if(WIN32)
   install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION .)
 else()
   install(TARGETS Srjoin RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  # The package is srjoin and commands are typed in lower case here: `srjoin`, a link beside the
+  # tool, runs it too. Where the folder ignores case, srjoin is Srjoin itself and is left alone.
+  install(CODE "set(srjoin_bindir [[${CMAKE_INSTALL_BINDIR}]])")
+  install(CODE [[
+    cmake_path(ABSOLUTE_PATH srjoin_bindir BASE_DIRECTORY "${CMAKE_INSTALL_PREFIX}")
+    set(srjoin_link "$ENV{DESTDIR}${srjoin_bindir}/srjoin")
+    if(IS_SYMLINK "${srjoin_link}" OR NOT EXISTS "${srjoin_link}")
+      message(STATUS "Installing: ${srjoin_link} -> Srjoin")
+      file(CREATE_LINK Srjoin "${srjoin_link}" SYMBOLIC)
+      list(APPEND CMAKE_INSTALL_MANIFEST_FILES "${srjoin_link}")
+    else()
+      message(STATUS "Not linked: ${srjoin_link} is a file (Srjoin, where case is ignored)")
+    endif()
+  ]])
   install(FILES ${srjoin_man_page} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
   # Debian keeps the licence of a package as /usr/share/doc/<package>/copyright.
   install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/srjoin)

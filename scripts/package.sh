@@ -3,9 +3,10 @@
 #   build-pkg/srjoin_<version>_<arch>.deb          Linux, with the manual page
 #   build-pkg-windows/srjoin-<version>-win64.zip   Windows (MinGW-w64 cross build)
 # It lints the manual page, checks `cmake --install` and the package metadata, installs the .deb
-# (dpkg -i), merges the sample files with the installed Srjoin, removes it again (dpkg -r) and
-# checks that nothing of it is left. As root or with sudo, on Debian or Ubuntu; missing tools are
-# installed with apt-get. A srjoin package installed beforehand stops it.
+# (dpkg -i), merges the sample files with the installed Srjoin and with its lower-case link
+# srjoin, removes it again (dpkg -r) and checks that nothing of it is left. As root or with sudo,
+# on Debian or Ubuntu; missing tools are installed with apt-get. A srjoin package installed
+# beforehand stops it.
 set -euo pipefail
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -44,6 +45,27 @@ cleanup() {
 }
 trap cleanup EXIT
 
+# merge_samples COMMAND: merges the sample files with COMMAND in a folder of their own and checks
+# what it printed and wrote.
+merge_samples() {
+    local folder lines status=0
+    folder="$(mktemp -d "$scratch/merge.XXXXXX")"
+    cp "$root"/examples/tst{1,2,3}.mot "$folder"
+    echo "\$ $1 tst1.mot+tst2.mot+tst3.mot out"
+    (cd "$folder" && "$1" tst1.mot+tst2.mot+tst3.mot out) >"$folder.console" || status=$?
+    iconv -f CP932 -t UTF-8 "$folder.console" | tr -d '\r'
+    [ "$status" -eq 0 ] || fail "$1 exited with $status"
+    printf 'Srjoin Ver1.00\r\n[out.mot]を作成しました。\r\n' | iconv -f UTF-8 -t CP932 |
+        cmp - "$folder.console" || fail "$1 printed something else"
+    # Every line but the termination records, then the last of those; CR LF line breaks.
+    lines="$(cat "$folder"/tst{1,2,3}.mot | tr -d '\r')"
+    { grep -v '^[Ss][789]' <<<"$lines"; grep '^[Ss][789]' <<<"$lines" | tail -n 1; } |
+        sed 's/$/\r/' | cmp - "$folder/out.mot" || fail "$1 did not merge the samples right"
+    [ "$(cd "$folder" && LC_ALL=C ls)" = "$(printf '%s\n' out.mot tst{1,2,3}.mot)" ] ||
+        fail "files left by $1: $(ls "$folder")"
+    echo "out.mot: $(wc -l <"$folder/out.mot") lines, as expected"
+}
+
 echo "== Linux build ($build)"
 rm -rf "$build"
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DSRJOIN_TESTS=OFF \
@@ -57,6 +79,9 @@ cmake --install "$build" --prefix "$scratch/prefix" >/dev/null
 for file in bin/Srjoin share/man/man1/Srjoin.1; do
     [ -f "$scratch/prefix/$file" ] || fail "cmake --install did not install $file"
 done
+[ "$(readlink "$scratch/prefix/bin/srjoin")" = Srjoin ] ||
+    fail "cmake --install did not make bin/srjoin a link to Srjoin beside it"
+merge_samples "$scratch/prefix/bin/srjoin"
 page="$scratch/prefix/share/man/man1/Srjoin.1"
 grep -q "^\.TH SRJOIN 1 .*\"Srjoin $version\"" "$page" || fail "the manual page is not of $version"
 warnings="$(groff -k -man -Tutf8 -ww -z "$page" 2>&1)"
@@ -71,42 +96,32 @@ dpkg-deb -f "$deb" Package Version Architecture Maintainer Section Depends
 [ "$(dpkg-deb -f "$deb" Package)" = srjoin ] || fail "wrong package name"
 [ "$(dpkg-deb -f "$deb" Version)" = "$version" ] || fail "wrong package version"
 dpkg-deb -f "$deb" Depends | grep -q 'libc6 (>=' || fail "Depends does not name libc6"
+listing="$(dpkg-deb -c "$deb")"
+grep -q ' \./usr/bin/srjoin -> Srjoin$' <<<"$listing" || fail "no /usr/bin/srjoin -> Srjoin"
 
-echo "== dpkg -i, merge the samples with the installed Srjoin"
+echo "== dpkg -i, merge the samples with the installed Srjoin and srjoin"
 # The package's paths, and those of them that are there before it (/usr, /usr/bin...).
-mapfile -t paths < <(dpkg-deb -c "$deb" |
-    awk '{ sub(/^\./, "", $6); sub(/\/$/, "", $6); print ($6 == "" ? "/." : $6) }')
+mapfile -t paths < <(awk '{ sub(/^\./, "", $6); sub(/\/$/, "", $6); print ($6 == "" ? "/." : $6) }' \
+    <<<"$listing")
 there_before=()
 for path in "${paths[@]}"; do [ -e "$path" ] && there_before+=("$path"); done
 "${sudo[@]}" dpkg -i "$deb"
 dpkg -L srjoin | tee "$scratch/listed"
 [ "$(command -v Srjoin)" = /usr/bin/Srjoin ] || fail "Srjoin is not /usr/bin/Srjoin on the PATH"
+[ "$(command -v srjoin)" = /usr/bin/srjoin ] || fail "srjoin is not /usr/bin/srjoin on the PATH"
 [ -f /usr/share/man/man1/Srjoin.1.gz ] || fail "the manual page is not installed"
-
-mkdir "$scratch/merge"
-cp "$root"/examples/tst{1,2,3}.mot "$scratch/merge"
-cd "$scratch/merge"
-status=0
-Srjoin tst1.mot+tst2.mot+tst3.mot out >"$scratch/console" || status=$?
-iconv -f CP932 -t UTF-8 "$scratch/console" | tr -d '\r'
-[ "$status" -eq 0 ] || fail "Srjoin exited with $status"
-printf 'Srjoin Ver1.00\r\n[out.mot]を作成しました。\r\n' | iconv -f UTF-8 -t CP932 |
-    cmp - "$scratch/console" || fail "Srjoin printed something else"
-# Every line but the termination records, then the last of those; CR LF line breaks.
-lines="$(cat tst1.mot tst2.mot tst3.mot | tr -d '\r')"
-{ grep -v '^[Ss][789]' <<<"$lines"; grep '^[Ss][789]' <<<"$lines" | tail -n 1; } |
-    sed 's/$/\r/' | cmp - out.mot || fail "out.mot is not the merge of the samples"
-[ "$(LC_ALL=C ls)" = "$(printf '%s\n' out.mot tst{1,2,3}.mot)" ] || fail "files left: $(ls)"
-echo "out.mot: $(wc -l <out.mot) lines, as expected"
-cd "$root"
+merge_samples Srjoin
+merge_samples srjoin
 
 echo "== dpkg -r"
 "${sudo[@]}" dpkg -r srjoin
 installed && fail "srjoin is still installed"
 while read -r path; do
     printf '%s\n' "${there_before[@]}" | grep -qxF -- "$path" && continue
-    [ ! -e "$path" ] || fail "$path is left after dpkg -r"
+    [ ! -e "$path" ] && [ ! -L "$path" ] || fail "$path is left after dpkg -r"
 done <"$scratch/listed"
+hash -r
+! command -v srjoin >/dev/null || fail "srjoin is still on the PATH after dpkg -r"
 echo "every path the package brought is gone"
 
 echo "== Windows package ($build_windows)"
