@@ -3,7 +3,7 @@
 # files, in one run: "Srjoin a+b+c out" and the floors
 #   cat        rm -f out; cat a b c > out
 #   cat exec   exec cat a b c > out            (one process: the start-up floor)
-#   cat + cp   rm -f out; cat a b c > work && cp work out && rm work   (two passes, as Srjoin)
+#   cat + mv   rm -f out; cat a b c > work && mv work out   (one pass and a rename, as Srjoin)
 # each started with the output deleted, taken in turn (A B C D A B C D ...) after one warm-up
 # round that also fills the page cache, and reported as medians: user, system and wall time,
 # peak resident set (from wait4), and the ratios. The LF and CR LF cases of one size take turns
@@ -12,7 +12,7 @@
 #   bench/run.sh            3 x 100 MiB LF and CR LF, 3 x 100 KiB LF
 #   bench/run.sh --quick    3 x 1 MiB LF and CR LF, 3 x 100 KiB, 2 runs: a smoke test
 # Options:
-#   --runs N          timed rounds per case (default 7; 21 for 100 KiB inputs; 2 with --quick)
+#   --runs N          timed rounds per case (default 21; 2 with --quick)
 #   --build-dir DIR   where to build (default build-bench-release, a Release build)
 #   --no-build        use the build in --build-dir as it is
 #   --srjoin PATH     time this Srjoin instead of the one built
@@ -124,7 +124,7 @@ median() {
     END { if (NR % 2) print v[(NR + 1) / 2]; else print (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
 }
 
-names=(srjoin cat cat_exec cat_cp)
+names=(srjoin cat cat_exec cat_mv)
 [ -z "$also" ] || names+=(also)
 
 # prepare_cases SIZE DIR CRLF [DIR CRLF]: in each folder three inputs as three different tools
@@ -170,8 +170,8 @@ run_one() {
     also) "$measure" "$3" "$also" a.mot+b.mot+c.mot out >/dev/null ;;
     cat) "$measure" "$3" sh -c 'rm -f out.mot; cat a.mot b.mot c.mot > out.mot' ;;
     cat_exec) "$measure" "$3" sh -c 'exec cat a.mot b.mot c.mot > out.mot' ;;
-    cat_cp) "$measure" "$3" sh -c \
-      'rm -f out.mot; cat a.mot b.mot c.mot > work && cp work out.mot && rm work' ;;
+    cat_mv) "$measure" "$3" sh -c \
+      'rm -f out.mot; cat a.mot b.mot c.mot > work && mv work out.mot' ;;
   esac || fail "$1: $2 failed"
 }
 
@@ -212,11 +212,11 @@ report_case() {  # report_case LABEL DIR RUNS
   echo "### $label: 3 inputs, $((input_bytes / 1024)) KiB in all, medians of $case_runs runs"
   echo
   echo "| command | user s | sys s | cpu s | wall s | peak RSS KiB | cpu / cat |" \
-    "cpu / cat + cp | wall / cat exec |"
+    "cpu / cat + mv | wall / cat exec |"
   echo "|---|---:|---:|---:|---:|---:|---:|---:|---:|"
-  local cat_cpu cat_cp_cpu cat_exec_wall
+  local cat_cpu cat_mv_cpu cat_exec_wall
   cat_cpu=$(awk '{ print $2 + $3 }' cat.report | median)
-  cat_cp_cpu=$(awk '{ print $2 + $3 }' cat_cp.report | median)
+  cat_mv_cpu=$(awk '{ print $2 + $3 }' cat_mv.report | median)
   cat_exec_wall=$(awk '{ print $1 }' cat_exec.report | median)
   for name in "${names[@]}"; do
     local user sys cpu wall rss shown
@@ -230,10 +230,10 @@ report_case() {  # report_case LABEL DIR RUNS
       also) shown="Srjoin ($also)" ;;
       cat) shown="cat" ;;
       cat_exec) shown="cat exec" ;;
-      cat_cp) shown="cat + cp" ;;
+      cat_mv) shown="cat + mv" ;;
     esac
     awk -v n="$shown" -v u="$user" -v s="$sys" -v c="$cpu" -v w="$wall" -v r="$rss" \
-      -v cc="$cat_cpu" -v ccp="$cat_cp_cpu" -v cew="$cat_exec_wall" '
+      -v cc="$cat_cpu" -v ccp="$cat_mv_cpu" -v cew="$cat_exec_wall" '
       function ratio(a, b) { return b > 0 ? sprintf("%.2fx", a / b) : "-" }
       BEGIN { printf "| %s | %.3f | %.3f | %.3f | %.4f | %d | %s | %s | %s |\n", n, u / 1e6,
               s / 1e6, c / 1e6, w / 1e6, r, ratio(c, cc), ratio(c, ccp), ratio(w, cew) }'
@@ -291,7 +291,7 @@ if [ "$quick" = 1 ]; then
   run_group "${runs:-2}" "1 MiB" crlf
   run_group "${runs:-2}" "100 KiB"
 else
-  run_group "${runs:-7}" "100 MiB" crlf
+  run_group "${runs:-21}" "100 MiB" crlf
   run_group "${runs:-21}" "100 KiB"
 fi
 echo
