@@ -53,14 +53,7 @@ done
 
 build=$(realpath -m "$build")
 if [ "$do_build" = 1 ]; then
-  "$root/scripts/setup.sh"
-  if [ ! -f /usr/include/benchmark/benchmark.h ]; then
-    sudo_cmd=()
-    [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
-    export DEBIAN_FRONTEND=noninteractive
-    "${sudo_cmd[@]}" apt-get update -qq
-    "${sudo_cmd[@]}" apt-get install -y -qq libbenchmark-dev </dev/null
-  fi
+  "$root/scripts/setup.sh" libbenchmark-dev
   cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DSRJOIN_BENCHMARKS=ON \
     -DSRJOIN_TESTS=OFF >/dev/null
   cmake --build "$build" -j "$(nproc 2>/dev/null || echo 2)" \

@@ -14,16 +14,7 @@ fail() {
 }
 
 # The toolchain file uses the -posix flavour; the package brings both flavours.
-if ! command -v "$triplet-g++-posix" >/dev/null || ! command -v "$triplet-objdump" >/dev/null; then
-    sudo=()
-    if [ "$(id -u)" -ne 0 ]; then
-        command -v sudo >/dev/null || fail "MinGW-w64 is missing and this is not root"
-        sudo=(sudo -n)
-    fi
-    export DEBIAN_FRONTEND=noninteractive
-    "${sudo[@]}" apt-get update </dev/null
-    "${sudo[@]}" apt-get install -y --no-install-recommends g++-mingw-w64-x86-64 </dev/null
-fi
+"$root/scripts/setup.sh" g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64
 
 cmake -S "$root" -B "$build" \
     -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \

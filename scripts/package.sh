@@ -26,17 +26,7 @@ if [ "$(id -u)" -ne 0 ]; then
 fi
 installed && fail "the package srjoin is installed already; remove it first"
 
-missing=()
-for tool in cmake:cmake g++:g++ make:make groff:groff mandoc:mandoc dpkg-shlibdeps:dpkg-dev \
-    file:file iconv:libc-bin; do
-    command -v "${tool%%:*}" >/dev/null || missing+=("${tool#*:}")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-    echo "== installing ${missing[*]}"
-    export DEBIAN_FRONTEND=noninteractive
-    "${sudo[@]}" apt-get update -qq </dev/null
-    "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" </dev/null
-fi
+"$root/scripts/setup.sh" groff mandoc dpkg-dev file
 
 scratch="$(mktemp -d)"
 cleanup() {

@@ -1,0 +1,147 @@
+// Faults injected into the tool with LD_PRELOAD (tool.cpp), named in SRJOIN_FAULT and split by ",":
+//   stop-create:<suffix>  the process stops (SIGSTOP) before and after its first exclusive
+//   stop-rename           creation of a file whose name ends in suffix; before and after its
+//                         first rename
+//   fail-read:<suffix>:<bytes>  reads of such a file fail with EIO once that many bytes were
+//   fail-close:<suffix>         read; closing one fails with EIO (it is closed all the same);
+//   fail-rename                 every rename fails with EXDEV; the first block (4 KiB or more)
+//   fail-alloc                  allocated after an exclusive creation is refused
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstdarg>
+#include <cstdlib>
+#include <cstring>
+#include <string_view>
+
+extern "C" void* __libc_malloc(std::size_t size);
+
+namespace {
+
+template <typename Function>
+Function next(const char* name) {
+    void* const symbol = dlsym(RTLD_NEXT, name);
+    Function function = nullptr;
+    std::memcpy(&function, &symbol, sizeof function);
+    return function != nullptr ? function : (std::abort(), function);
+}
+
+// Whether the setting holds a fault of that kind; rest is what follows its "kind:".
+bool fault(std::string_view kind, std::string_view* rest = nullptr) {
+    const char* value = std::getenv("SRJOIN_FAULT");
+    for (std::string_view text = value != nullptr ? value : ""; !text.empty();) {
+        const std::string_view one = text.substr(0, text.find(','));
+        text.remove_prefix(std::min(text.size(), one.size() + 1));
+        if (one.starts_with(kind) && (one.size() == kind.size() || one[kind.size()] == ':')) {
+            if (rest != nullptr) {
+                *rest = one.substr(std::min(one.size(), kind.size() + 1));
+            }
+            return true;
+        }
+    }
+    return false;
+}
+
+// Whether name ends in the suffix of a fault of that kind.
+bool names(std::string_view kind, const char* name) {
+    std::string_view rest;
+    return fault(kind, &rest) && std::string_view(name).ends_with(rest.substr(0, rest.find(':')));
+}
+
+int read_fails = -1, close_fails = -1;  // the files the faults are for
+unsigned long long bytes_read = 0;
+bool create_stopped = false, rename_stopped = false, alloc_armed = false;
+
+void stop_if(bool stops) {
+    if (stops) {
+        raise(SIGSTOP);
+    }
+}
+
+}  // namespace
+
+extern "C" {
+
+int open(const char* name, int flags, ...) {
+    static const auto real = next<int (*)(const char*, int, ...)>("open");
+    va_list args;
+    va_start(args, flags);
+    const mode_t mode = (flags & O_CREAT) != 0 ? va_arg(args, mode_t) : 0;
+    va_end(args);
+    const bool exclusive = (flags & O_EXCL) != 0;
+    const bool stops = exclusive && !create_stopped && names("stop-create", name);
+    create_stopped = create_stopped || stops;
+    stop_if(stops);
+    const int fd = real(name, flags, mode);
+    stop_if(stops);
+    alloc_armed = alloc_armed || (exclusive && fd >= 0 && fault("fail-alloc"));
+    if (fd >= 0 && names("fail-read", name)) {
+        read_fails = fd;
+        bytes_read = 0;
+    }
+    close_fails = fd >= 0 && names("fail-close", name) ? fd : close_fails;
+    return fd;
+}
+
+int close(int fd) {
+    static const auto real = next<int (*)(int)>("close");
+    const bool fails = fd == close_fails;
+    for (int* tracked : {&read_fails, &close_fails}) {
+        *tracked = *tracked == fd ? -1 : *tracked;
+    }
+    const int result = real(fd);
+    errno = fails ? EIO : errno;
+    return fails ? -1 : result;
+}
+
+ssize_t read(int fd, void* buffer, size_t size) {
+    static const auto real = next<ssize_t (*)(int, void*, size_t)>("read");
+    std::string_view rest;
+    if (fd != read_fails || !fault("fail-read", &rest)) {
+        return real(fd, buffer, size);
+    }
+    // The count ends at the "," or at the end of the setting.
+    const unsigned long long allowed = std::strtoull(rest.data() + rest.find(':') + 1, nullptr, 10);
+    if (bytes_read >= allowed) {
+        errno = EIO;
+        return -1;
+    }
+    const ssize_t count =
+        real(fd, buffer, std::min<unsigned long long>(size, allowed - bytes_read));
+    bytes_read += count > 0 ? static_cast<unsigned long long>(count) : 0;
+    return count;
+}
+
+int rename(const char* from, const char* to) noexcept {
+    static const auto real = next<int (*)(const char*, const char*)>("rename");
+    if (fault("fail-rename")) {
+        errno = EXDEV;
+        return -1;
+    }
+    const bool stops = !rename_stopped && fault("stop-rename");
+    rename_stopped = rename_stopped || stops;
+    stop_if(stops);
+    const int result = real(from, to);
+    stop_if(stops);
+    return result;
+}
+
+// The allocator that would have been called: the C library's, or a sanitizer's.
+void* malloc(std::size_t size) {
+    static void* (*real)(std::size_t) = nullptr;
+    static bool looking = false;
+    if (real == nullptr && !looking) {
+        looking = true;
+        real = next<void* (*)(std::size_t)>("malloc");
+    }
+    if (alloc_armed && size >= 4096) {
+        alloc_armed = false;
+        return nullptr;
+    }
+    return real != nullptr ? real(size) : __libc_malloc(size);  // while looking it up
+}
+
+}  // extern "C"

@@ -1,0 +1,334 @@
+// What the tool promises, a row each: arguments and files a run starts with, what it prints, its
+// exit code, every change it leaves; and the setting it needs (platform, terminal, fault...).
+#include <algorithm>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "text_model.h"
+#include "tool.h"
+
+namespace {
+
+struct Promise {
+    const char* name;
+    std::vector<std::string> args;  // Platform::any rows: "/" becomes "\" on Windows
+    Files before;
+    std::vector<Said> said;  // after the banner
+    int exit_code;
+    Files changes;  // what the run makes, changes or removes (GONE)
+    Platform platform = Platform::any;
+    RunSettings settings = {};
+    bool utf8_terminal = false;  // the tool's texts shown in UTF-8
+};
+
+const Files AB = {{"a.MOT", "S1A\n"}, {"b.MOT", "S1B\n"}};
+const std::vector<Said> OUT = {{CREATED, "out.mot"}};
+const std::string MERGED = "S1A\r\nS1B\r\n" + FALLBACK;
+const std::string HYO = "\x95\x5C";  // a Shift-JIS character whose second byte is "\"
+const std::size_t BLOCK = TEXT_BLOCK_SIZE;
+
+Files out(const std::string& bytes) {
+    return {{"out.mot", bytes}};
+}
+
+Files with(Files files, const Files& more) {
+    for (const auto& [path, bytes] : more) {
+        files[path] = bytes;
+    }
+    return files;
+}
+
+// Data records of varying length, about bytes in all, each ending in eol.
+std::string lines(const std::string& tag, std::size_t bytes, const std::string& eol = "\n") {
+    std::string text;
+    for (std::size_t i = 0; text.size() < bytes; ++i) {
+        text += "S1" + tag + std::to_string(i) + std::string(i % 61, 'x') + eol;
+    }
+    return text;
+}
+
+std::string example(const char* name) {
+    std::ifstream file(std::string(SRJOIN_EXAMPLES) + "/" + name, std::ios::binary);
+    return {std::istreambuf_iterator<char>(file), {}};
+}
+
+// Random bytes, half of them LF, CR and the starts of termination records, then a Ctrl-Z and
+// bytes that are never read.
+std::vector<std::string> random_inputs() {
+    std::mt19937 random(20261207);
+    std::vector<std::string> inputs(2, std::string(200000, ' '));
+    for (std::string& input : inputs) {
+        for (char& byte : input) {
+            const std::string_view often = "\n\n\r\rSSs789";
+            byte =
+                random() % 2 ? often[random() % often.size()] : static_cast<char>(random() % 256);
+        }
+        std::replace(input.begin(), input.end(), '\x1A', '\x1B');
+        input[input.size() - 1000] = '\x1A';
+    }
+    return inputs;
+}
+
+Promise fifty_one_names() {
+    Promise p{"FiftyNamesAtMost", {"n100", "out"}, {}, {{CREATED, "out.mot"}}, 0, {}};
+    for (int i = 100; i <= 150; ++i) {
+        const std::string name = "n" + std::to_string(i);
+        p.before[name + ".MOT"] = "S1" + name + "\n";
+        p.args[0] += i > 100 ? "+" + name : "";
+        p.changes["out.mot"] += i < 150 ? "S1" + name + "\r\n" : FALLBACK;
+    }
+    return p;
+}
+
+Files all_names_taken() {
+    Files files = AB;
+    for (int k = 100000; k < 100300; ++k) {
+        files["___" + std::to_string(k).substr(1) + ".___"] = "MINE";  // ___00000.___ ...
+    }
+    return files;
+}
+
+std::vector<Promise> promises() {
+    const std::string i250(250, 'i'), i251(251, 'i'), o250(250, 'o'), o251(251, 'o');
+    const std::string deep = std::string(124, 'F') + "/" + std::string(124, 'G') + "/";
+    const std::string long_name(300, 'g'), x9995(9995, 'x'), x29998(29998, 'x'), a5000(5000, 'A');
+    std::string all_bytes = "XX";  // every byte value the translation leaves as it is
+    for (int byte = 1; byte < 256; ++byte) {
+        all_bytes += byte == '\n' || byte == '\r' || byte == 0x1A ? "" : std::string(1, char(byte));
+    }
+    std::string missing = "a";
+    for (int i = 0; i < 40; ++i) {
+        missing += "+missing_input_" + std::to_string(i);
+    }
+    const std::string t1 = example("tst1.mot"), t2 = example("tst2.mot"), t3 = example("tst3.mot");
+    const std::vector<std::string> random = random_inputs();
+    const std::string a60 = lines("A", 60 << 10), b60 = lines("B", 60 << 10);
+    const std::string fail = "SRJOIN_FAULT=fail-", utf8 = "LC_ALL=C.UTF-8";
+    const std::string after_a_block = ":" + std::to_string(BLOCK + 1000);
+    const Platform posix = Platform::posix, windows = Platform::windows;
+    // clang-format off
+    return {
+        // The command line.
+        {"TooFewArguments", {"a+b"}, AB, {{USAGE}}, 255, {}},
+        {"TooFewInputNames", {"a", "out"}, AB, {{TOO_FEW}}, 255, {}},
+        {"DefaultExtensions", {"a+b", "out"}, AB, OUT, 0, out(MERGED)},
+        {"OutputEndingInADot", {"a.MOT+b.MOT", "out."}, AB, OUT, 0, out(MERGED)},
+        {"OutputExtensionKeptLaterArgumentsIgnored", {"a+b", "out.s19", "c"}, AB,
+         {{CREATED, "out.s19"}}, 0, {{"out.s19", MERGED}}},
+        {"EmptyElementIsDotMot", {"a+", "out"}, AB,
+         {{SKIPPED, ".MOT"}, {CREATED, "out.mot"}}, 0, {{"out.mot", "S1A\r\n" + FALLBACK}}},
+        {"InputsThatDoNotOpenAreSkipped", {"gone+a+dir+b", "out"}, with(AB, {{"dir.MOT", FOLDER}}),
+         {{SKIPPED, "gone.MOT"}, {SKIPPED, "dir.MOT"}, {CREATED, "out.mot"}}, 0, {{"out.mot", MERGED}}},
+        {"NoInputOpens", {"gone+dir", "out"}, {{"dir.MOT", FOLDER}},
+         {{SKIPPED, "gone.MOT"}, {SKIPPED, "dir.MOT"}, {CREATED, "out.mot"}}, 0, {{"out.mot", FALLBACK}}},
+        {"NamesOfAtMost256Bytes", {"a+d/" + i250 + "+d/" + i251, "d/" + o250},
+         with(AB, {{"d/" + i250 + ".MOT", "S1I\n"}, {"d/" + i251 + ".MOT", "S1J\n"}}),
+         {{SKIPPED, "d/" + i251 + ".MOT"}, {CREATED, "d/" + o250 + ".mot"}}, 0,
+         {{"d/" + o250 + ".mot", "S1A\r\nS1I\r\n" + FALLBACK}}},
+        {"OutputNameOver256Bytes", {"a+b", "d/" + o251}, with(AB, {{"d/" + o251 + ".mot", "OLD"}}),
+         {{NOT_CREATED, "d/" + o251 + ".mot"}}, 4, {}},
+        fifty_one_names(),
+
+        // Names on POSIX: "/" separates folders, a UTF-8 name is read as UTF-8, a Shift-JIS trail
+        // byte is no separator. A folder named like the work file stops a run whose work file
+        // would lie in the top folder.
+        {"ShiftJisTrailByteIsNoSeparator", {HYO + "+a.b" + HYO, "o.x" + HYO},
+         {{HYO + ".MOT", "S1A\n"}, {"a.b" + HYO, "S1B\n"}},
+         {{CREATED, "o.x" + HYO}}, 0, {{"o.x" + HYO, MERGED}}, posix},
+        {"SlashSeparatesFolders", {"a+sub.d/in", "dir.d/name"},
+         {{"a.MOT", "S1A\n"}, {"sub.d/in.MOT", "S1I\n"}, {"dir.d", FOLDER}, {WORK, FOLDER}},
+         {{CREATED, "dir.d/name.mot"}}, 0, {{"dir.d/name.mot", "S1A\r\nS1I\r\n" + FALLBACK}}, posix},
+        {"LatinFolderHoldsTheWorkFile", {"a+b", "caf\xE9/out"},
+         with(AB, {{"caf\xE9", FOLDER}, {WORK, FOLDER}}),
+         {{CREATED, "caf\xE9/out.mot"}}, 0, {{"caf\xE9/out.mot", MERGED}}, posix},
+        {"LeadByteBeforeSlashHidesNoDot", {"a+b", "a.b\x81/c"}, with(AB, {{"a.b\x81", FOLDER}}),
+         {{CREATED, "a.b\x81/c.mot"}}, 0, {{"a.b\x81/c.mot", MERGED}}, posix},
+        {"Utf8NamesKeepTheirDots", {"テスト.mot+データ", "テスト.s19"},
+         {{"テスト.mot", "S1A\n"}, {"データ.MOT", "S1B\n"}},
+         {{CREATED, "テスト.s19"}}, 0, {{"テスト.s19", MERGED}}, posix},
+
+        // The work file: a free name next to the output, never an entry that exists.
+        {"TakenNamesPassedOver", {"a+b", "out"},
+         with(AB, {{WORK, "MINE"}, {"___00001.___", link_to("kept")}, {"kept", "KEEP"},
+                   {"___00002.___", link_to("gone")}, {"___00003.___", link_to("sub")}, {"sub", FOLDER}}),
+         OUT, 0, out(MERGED), posix},
+        {"FolderAtTheFirstFreeName", {"a+b", "out"}, with(AB, {{WORK, "MINE"}, {"___00001.___", FOLDER}}),
+         {{NO_WORK_FILE, "___00001.___"}}, 1, {}},
+        {"AllNamesTaken", {"a+b", "out"}, all_names_taken(), {{NO_WORK_FILE, "___00299.___"}}, 1, {}},
+        {"OutputFolderMissing", {"a+b", "missing/out"}, AB, {{NO_WORK_FILE, "missing/" + WORK}}, 1, {}},
+        {"WorkFileNameOver256Bytes", {"a+b", deep + "o"}, with(AB, {{deep, FOLDER}}),
+         {{NO_WORK_FILE, deep + WORK}}, 1, {}},
+        {"OutputNamedLikeTheWorkFile", {"a+b", "d/../" + WORK}, with(AB, {{"d", FOLDER}}),
+         {{CREATED, "d/../" + WORK}}, 0, {{WORK, MERGED}}},
+        {"InputNamedLikeTheWorkFile", {"a+./" + WORK + "+b", "out"}, AB,
+         {{SKIPPED, "./" + WORK}, {CREATED, "out.mot"}}, 0, {{"out.mot", MERGED}}},
+
+        // Termination records.
+        {"LastTerminationRecordEndsTheOutput", {"a+b+c", "out"},
+         {{"a.MOT", "S1A\nS9030000FC\nS1A2\n"}, {"b.MOT", "S1B\nS804000000FB\n"},
+          {"c.MOT", "S1C\nS70500000000FA\n"}},
+         OUT, 0, out("S1A\r\nS1A2\r\nS1B\r\nS1C\r\nS70500000000FA\r\n")},
+        {"FirstTwoCharactersDecide", {"a+b", "out"},
+         {{"a.MOT", "s9030000FC\nS503000AF2\n\nS\nX9\nS10\n"}, {"b.MOT", "S1B\n"}}, {{CREATED, "out.mot"}},
+         0, {{"out.mot", "S503000AF2\r\n\r\nS\r\nX9\r\nS10\r\nS1B\r\ns9030000FC\r\n"}}},
+        {"HeldRecordWithoutLineBreak", {"a+b", "out"}, {{"a.MOT", "S1A\n"}, {"b.MOT", "S9030000FC"}},
+         OUT, 0, out("S1A\r\nS9030000FC")},
+        {"LongTerminationRecordHeldWhole", {"a+b", "out"},
+         {{"a.MOT", "S9" + a5000 + "\n"}, {"b.MOT", "S1B\n"}},
+         OUT, 0, out("S1B\r\nS9" + a5000 + "\r\n")},
+
+        // The text: CRs dropped, the data ending at a Ctrl-Z, LF written as CR LF, lines of any
+        // length and bytes, a NUL ending what is written of its piece.
+        {"ReadTranslation", {"a+b+c+d+e", "out"},
+         {{"a.MOT", "S1\rA\r\r\nS1B\r"}, {"b.MOT", "C1\rC2\r\n\x1AS1 never\n"}, {"c.MOT", ""},
+          {"d.MOT", "S1D"}, {"e.MOT", "S1E\n"}},
+         OUT, 0, out("S1A\r\nS1BC1C2\r\nS1DS1E\r\n" + FALLBACK)},
+        {"BytesPassThrough", {"a+b", "out"},
+         {{"a.MOT", all_bytes + "\n"}, {"b.MOT", std::string("S1AB\0CD\nS1EF\n", 13)}},
+         OUT, 0, out(all_bytes + "\r\nS1ABS1EF\r\n" + FALLBACK)},
+        {"LongLinesInPieces", {"a+b", "out"},
+         {{"a.MOT", "S1" + x29998 + "\n"}, {"b.MOT", "S1" + x9995 + "S9123\nS1END\n"}},
+         {{CREATED, "out.mot"}}, 0,
+         {{"out.mot", "S1" + x29998 + "\r\nS1" + x9995 + "S1END\r\nS9123\r\n"}}},
+        {"InputsOfManyBlocks", {"a+b", "out"},
+         {{"a.MOT", lines("A", 3 * BLOCK)}, {"b.MOT", lines("B", 2 * BLOCK, "\r\n")}},
+         {{CREATED, "out.mot"}}, 0,
+         {{"out.mot", with_crlf(lines("A", 3 * BLOCK)) + lines("B", 2 * BLOCK, "\r\n") + FALLBACK}}},
+        {"RandomBytes", {"r1+r2", "out"}, {{"r1.MOT", random[0]}, {"r2.MOT", random[1]}},
+         OUT, 0, out(text_model::merged(random))},
+        {"OutputIsOneOfTheInputs", {"tst1.mot+tst2.mot+tst3.mot", "tst1.mot"},
+         {{"tst1.mot", t1}, {"tst2.mot", t2}, {"tst3.mot", t3}},
+         {{CREATED, "tst1.mot"}}, 0, {{"tst1.mot", text_model::merged({t1, t2, t3})}}},
+        {"OneInputListedThrice", {"tst1.mot+tst1.mot+tst1.mot", "tst1.mot"}, {{"tst1.mot", t1}},
+         {{CREATED, "tst1.mot"}}, 0, {{"tst1.mot", text_model::merged({t1, t1, t1})}}},
+
+        // Publication: the work file renamed onto the output, a link there replaced, a read-only
+        // output never replaced; where the rename is refused, the output copied.
+        {"LinkAtTheOutputReplaced", {"a+b", "out"},
+         with(AB, {{"out.mot", link_to("kept")}, {"kept", read_only("KEEP")}}),
+         OUT, 0, out(MERGED), posix},
+        {"ReadOnlyOutputKept", {"a+b", "out"}, with(AB, {{"out.mot", read_only("OLD")}}),
+         {{NOT_CREATED, "out.mot"}, {KEPT, WORK}}, 4, {{WORK, MERGED}}},
+        {"OutputIsAFolder", {"a+b", "out"}, with(AB, {{"out.mot", FOLDER}}),
+         {{NOT_CREATED, "out.mot"}, {KEPT, WORK}}, 4, {{WORK, MERGED}}},
+        {"MountedOutputCopied", {"a+b", "out"}, with(AB, {{"out.mot", mounted("over")}, {"over", "OLD"}}),
+         OUT, 0, with(out(MERGED), {{"over", MERGED}}), posix},
+
+        // A full disk, and files that fail.
+        {"DiskFullWhileMerging", {"big+b", "disk/out"},
+         with(AB, {{"big.MOT", lines("B", 3 * BLOCK)}, {"disk", small_disk(64 << 10)},
+                   {"disk/out.mot", "OLD"}}), {{NOT_APPENDED, "disk/" + WORK}}, 3, {}, posix},
+        {"DiskFullWhenTheWorkFileIsClosed", {"big+b", "disk/out"},
+         with(AB, {{"big.MOT", lines("B", 40 << 10)}, {"disk", small_disk(16 << 10)},
+                   {"disk/out.mot", "OLD"}}), {{NOT_APPENDED, "disk/" + WORK}}, 3, {}, posix},
+        {"RenameNeedsNoRoom", {"a+b", "disk/out"},
+         {{"a.MOT", a60}, {"b.MOT", b60}, {"disk", small_disk(192 << 10)}, {"disk/out.mot", "OLD"}},
+         {{CREATED, "disk/out.mot"}}, 0, {{"disk/out.mot", with_crlf(a60 + b60) + FALLBACK}}, posix},
+        {"DiskFullOnTheCopyPath", {"a+b", "disk/out"},
+         {{"a.MOT", a60}, {"b.MOT", b60}, {"disk", small_disk(192 << 10)}, {"disk/out.mot", "OLD"}},
+         {{NOT_CREATED, "disk/out.mot"}, {KEPT, "disk/" + WORK}}, 4,
+         {{"disk/out.mot", GONE}, {"disk/" + WORK, with_crlf(a60 + b60) + FALLBACK}},
+         posix, {.env = {fail + "rename"}}},
+        {"InputReadFailsAfterABlock", {"a+big+b", "out"},
+         with(AB, {{"big.MOT", lines("B", 3 * BLOCK)}, {"out.mot", "OLD"}}),
+         {{NOT_READ, "big.MOT"}}, 3, {}, posix, {.env = {fail + "read:big.MOT" + after_a_block}}},
+        {"WorkFileReadFailsOnTheCopyPath", {"a+b", "out"}, {{"a.MOT", a60}, {"b.MOT", b60}, {"out.mot", "OLD"}},
+         {{NOT_CREATED, "out.mot"}, {KEPT, WORK}}, 4,
+         {{"out.mot", GONE}, {WORK, with_crlf(a60 + b60) + FALLBACK}},
+         posix, {.env = {fail + "rename,fail-read:.___:" + std::to_string(64 << 10)}}},
+        {"WorkFileCloseFails", {"a+b", "out"}, AB, {{NOT_APPENDED, WORK}}, 3, {},
+         posix, {.env = {fail + "close:.___"}}},
+        {"WorkFileBufferNotHad", {"a+b", "out"}, AB, {{NO_WORK_FILE, WORK}}, 2, {},
+         posix, {.env = {fail + "alloc"}}},
+
+        // The console: redirected, the tool's bytes; on a terminal, what it shows.
+        {"PipeUnderUtf8Locale", {"a+b", "出力"}, AB,
+         {{CREATED, "出力.mot"}}, 0, {{"出力.mot", MERGED}}, posix, {.env = {utf8}}},
+        {"Utf8Terminal", {"a+" + long_name, "出力"}, AB,
+         {{SKIPPED, long_name + ".MOT"}, {CREATED, "出力.mot"}}, 0, {{"出力.mot", "S1A\r\n" + FALLBACK}},
+         posix, {.out = Out::terminal, .env = {"LANG=C", utf8}}, true},
+        {"CLocaleTerminal", {"a+b", HYO}, AB, {{CREATED, HYO + ".mot"}}, 0, {{HYO + ".mot", MERGED}},
+         posix, {.out = Out::terminal, .env = {"LC_ALL=C"}}},
+        {"ClosedStandardOutput", {missing + "+b", "out"}, AB, {}, 0, {{"out.mot", MERGED}},
+         posix, {.out = Out::closed}},
+
+        // Windows: drives, "\" folders, Shift-JIS names, case, read-only files, wildcards.
+        {"DriveAndFolders", {"sub\\a+Z:sub\\b", "Z:sub\\out"}, {{"sub/a.MOT", "S1A\n"}, {"sub/b.MOT", "S1B\n"},
+         {WORK, FOLDER}}, {{CREATED, "Z:sub\\out.mot"}}, 0, {{"sub/out.mot", MERGED}}, windows},
+        {"WorkFileInDriveAndShiftJisFolder", {"a+b", "Z:表\\out"}, with(AB, {{"表/" + WORK, FOLDER}}),
+         {{NO_WORK_FILE, "Z:表\\" + WORK}}, 1, {}, windows},
+        {"ShiftJisNamesOnWindows", {"表+a.b表", "表\\o.x表"},
+         {{"表.MOT", "S1A\n"}, {"a.b表", "S1B\n"}, {"表", FOLDER}, {WORK, FOLDER}},
+         {{CREATED, "表\\o.x表"}}, 0, {{"表/o.x表", MERGED}}, windows},
+        {"SlashIsNoSeparatorOnWindows", {"a+b", "sub/out"}, with(AB, {{"sub/" + WORK, FOLDER}}),
+         {{CREATED, "sub/out.mot"}}, 0, {{"sub/out.mot", MERGED}}, windows},
+        // Wine keeps the case of the file replaced; Windows gives the new one the name typed.
+        {"NamesIgnoreCase", {"a+B", "a"}, {{"A.mot", "S1A\n"}, {"b.Mot", "S1B\n"}},
+         {{CREATED, "a.mot"}}, 0, {{"A.mot", MERGED}}, windows},
+        {"ReadOnlyOutputOnWindows", {"a+b", "表\\out"}, with(AB, {{"表/out.mot", read_only("OLD")}}),
+         {{NOT_CREATED, "表\\out.mot"}, {KEPT, "表\\" + WORK}}, 4, {{"表/" + WORK, MERGED}}, windows},
+        {"WildcardInOutputFolder", {"a+b", "a*\\out"}, with(AB, {{"a*/" + WORK, "MINE"}, {"abc/" + WORK, "MINE"}}),
+         {{NO_WORK_FILE, "a*\\" + WORK}}, 1, {}, windows},
+    };
+    // clang-format on
+}
+
+void PrintTo(const Promise& promise, std::ostream* os) {
+    *os << promise.name;
+}
+
+// A name as the tool takes it, or prints it. Windows: folders of rows for any platform with
+// "\\", and printed in Shift-JIS.
+std::string on_this_platform(std::string name, Platform platform, bool printed) {
+    if (tool_is_windows_build() && platform == Platform::any) {
+        std::replace(name.begin(), name.end(), '/', '\\');
+    }
+    return tool_is_windows_build() && printed ? shift_jis(name) : name;
+}
+
+class Promises : public ToolTest, public testing::WithParamInterface<Promise> {};
+
+TEST_P(Promises, Hold) {
+    const Promise& p = GetParam();
+    const bool faults = !p.settings.env.empty() && p.settings.env[0].starts_with("SRJOIN_FAULT=");
+    if (skip_on_this_platform(p.platform) || (faults && !tool_is_built_here())) {
+        GTEST_SKIP() << "for another platform, or a fault the shim cannot bring to this tool";
+    }
+#ifdef SRJOIN_SANITIZED
+    if (faults && p.settings.env[0].ends_with("alloc")) {
+        GTEST_SKIP() << "the sanitizers' allocator is no malloc the shim can refuse";
+    }
+#endif
+    if (!make(p.before)) {
+        GTEST_SKIP() << "needs to mount a file system (root or CAP_SYS_ADMIN)";
+    }
+    Files expected = snapshot();
+    for (const auto& [path, bytes] : p.changes) {
+        expected[path] = bytes;
+    }
+    std::erase_if(expected, [](const auto& entry) { return entry.second == GONE; });
+    std::vector<std::string> args;
+    for (const std::string& arg : p.args) {
+        args.push_back(on_this_platform(arg, p.platform, false));
+    }
+    std::vector<Said> said = p.said;
+    for (Said& one : said) {
+        one.name = on_this_platform(one.name, p.platform, true);
+    }
+
+    const RunResult result = run(args, p.settings);
+
+    EXPECT_EQ(result.exit_code, p.exit_code);
+    EXPECT_EQ(result.console, p.settings.out == Out::closed ? "" : console(said, p.utf8_terminal));
+    EXPECT_EQ(differences(expected, snapshot()), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, Promises, testing::ValuesIn(promises()),
+                         [](const testing::TestParamInfo<Promise>& row) {
+                             return std::string(row.param.name);
+                         });
+
+}  // namespace

@@ -1,0 +1,91 @@
+// The text translation as its rules state it, apart from the code that does it: the model the
+// copy test, the text fuzzer and the random-bytes row are held to. Header only, for the fuzzer.
+#pragma once
+
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "textio/text_file.h"
+
+namespace text_model {
+
+// The pieces read with room for size - 1 characters: the data ends at its first Ctrl-Z, every
+// CR is dropped, and a piece ends after an LF or when it is full.
+inline std::vector<std::string> pieces(std::string_view bytes, std::size_t size) {
+    std::string text(bytes.substr(0, bytes.find('\x1a')));
+    std::erase(text, '\r');
+    std::vector<std::string> result;
+    for (std::size_t at = 0, end; at < text.size() && size >= 2; at = end) {
+        const std::size_t lf = text.find('\n', at);
+        end =
+            std::min({lf == std::string::npos ? text.size() : lf + 1, at + size - 1, text.size()});
+        result.push_back(text.substr(at, end - at));
+    }
+    return result;
+}
+
+// What writing a piece puts in a file: its bytes up to a NUL, each LF as CR LF.
+inline std::string written(std::string_view piece) {
+    std::string result;
+    for (const char byte : piece.substr(0, piece.find('\0'))) {
+        result += byte == '\n' ? "\r\n" : std::string(1, byte);
+    }
+    return result;
+}
+
+inline bool is_termination_record(std::string_view piece) {
+    return piece.size() >= 2 && (piece[0] == 'S' || piece[0] == 's') && piece[1] >= '7' &&
+           piece[1] <= '9';
+}
+
+// What a run writes for these inputs: the pieces (at most 9997 characters) but the termination
+// records, then the last of those, or the fallback record.
+inline std::string merged(const std::vector<std::string>& inputs) {
+    std::string output, held = "S804FFDE40DE\n";
+    for (const std::string& input : inputs) {
+        for (const std::string& piece : pieces(input, 9998)) {
+            if (is_termination_record(piece)) {
+                held = piece;
+            } else {
+                output += written(piece);
+            }
+        }
+    }
+    return output + written(held);
+}
+
+// Copies bytes with copy_text from a file read in blocks of from_block to one written in blocks
+// of to_block, pieces of at most size - 1 characters, termination records kept out as the merge
+// keeps them. How the copy differs from the model; empty when it does not.
+inline std::string copy_differs(std::string_view bytes, std::size_t size, std::size_t from_block,
+                                std::size_t to_block) {
+    const int in = memfd_create("in", MFD_CLOEXEC), out = memfd_create("out", MFD_CLOEXEC);
+    (void)!write(in, bytes.data(), bytes.size());
+    auto name = [](int fd) { return "/proc/self/fd/" + std::to_string(fd); };
+    TextFilePointer from = open_text(name(in).c_str(), "r", from_block);
+    TextFilePointer to = open_text(name(out).c_str(), "w", to_block);
+    auto keep_out = [](const char* piece, std::size_t length, void*) {
+        return is_termination_record({piece, length});
+    };
+    std::vector<char> line(size + 1, '#');
+    const bool copied = copy_text(*from, *to, line.data(), size, keep_out) && !text_failed(*from) &&
+                        !text_failed(*to);
+    const bool closed = close_text(from) == 0 && close_text(to) == 0;
+    std::string expected, written_bytes(static_cast<std::size_t>(lseek(out, 0, SEEK_END)), '\0');
+    (void)!pread(out, written_bytes.data(), written_bytes.size(), 0);
+    close(in);
+    close(out);
+    for (const std::string& piece : pieces(bytes, size)) {
+        expected += is_termination_record(piece) ? "" : written(piece);
+    }
+    return !copied || !closed          ? "the copy failed"
+           : line[size] != '#'         ? "a piece was stored past its size"
+           : written_bytes != expected ? "other bytes were written"
+                                       : "";
+}
+
+}  // namespace text_model

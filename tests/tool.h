@@ -1,0 +1,122 @@
+// The one way the tests run Srjoin: as a user does, in a fresh folder holding the files a test
+// made, standard output on a pipe, a terminal or closed, the folder read back afterwards. The tool
+// is the one built here unless SRJOIN_EXE names another; SRJOIN_RUNNER goes in front of it
+// ("wine", "valgrind ..."). SRJOIN_WINDOWS=1: a Windows build, whose rows for POSIX skip.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <sys/types.h>
+
+#include <csignal>
+#include <cstdlib>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+// clang-format off
+inline bool given(const char* name) { return std::getenv(name) && *std::getenv(name) != '\0'; }
+inline bool tool_is_windows_build() { return given("SRJOIN_WINDOWS"); }
+// The fault shim reaches only the tool built here.
+inline bool tool_is_built_here() { return !given("SRJOIN_EXE") && !given("SRJOIN_RUNNER"); }
+enum class Platform { any, posix, windows };
+inline bool skip_on_this_platform(Platform platform) {
+    return platform == (tool_is_windows_build() ? Platform::posix : Platform::windows);
+}
+// clang-format on
+
+enum class Out { pipe, terminal, closed };
+
+struct RunSettings {
+    Out out = Out::pipe;
+    // "NAME=value": a locale replaces the test's own; SRJOIN_FAULT=... loads fault_shim.cpp.
+    std::vector<std::string> env = {};
+    bool stopped_at_start = false;  // the run waits for go_on() before the tool starts
+};
+
+struct RunResult {
+    int exit_code = -1;   // or minus the signal that ended the process
+    std::string console;  // every byte of standard output
+};
+
+class Running {
+public:
+    Running(pid_t pid, int output) : pid_(pid), output_(output) {}
+    Running(Running&& other) noexcept : pid_(other.pid_), output_(other.output_) {
+        other.pid_ = -1;
+    }
+    ~Running();
+    pid_t pid() const { return pid_; }
+    bool stopped() const;  // waits up to 20 seconds for the run to stop (SIGSTOP)
+    void go_on() const { kill(pid_, SIGCONT); }
+    RunResult finish();  // reads standard output to its end and waits for the process
+
+private:
+    pid_t pid_;
+    int output_;
+};
+
+// Folder entries: path -> a file's bytes, FOLDER or link_to(target); GONE in a list of changes.
+// Made only: read_only(bytes), a file without write permission; small_disk(bytes), a tmpfs of
+// that size; mounted(source), a file with source bind-mounted over it.
+using Files = std::map<std::string, std::string>;
+// clang-format off
+inline const std::string FOLDER = "\x01/", GONE = "\x01-";
+inline std::string link_to(std::string_view target) { return "\x01>" + std::string(target); }
+inline std::string read_only(std::string_view bytes) { return "\x01r" + std::string(bytes); }
+inline std::string small_disk(std::size_t bytes) { return "\x01t" + std::to_string(bytes); }
+inline std::string mounted(std::string_view source) { return "\x01@" + std::string(source); }
+// clang-format on
+
+// A fresh temporary folder for each test, removed with everything in it (and unmounted) after.
+class ToolTest : public testing::Test {
+protected:
+    ToolTest();
+    ~ToolTest() override;
+    std::string at(std::string_view path) const { return folder_ + "/" + std::string(path); }
+    bool make(const Files& files);  // false where a mount was asked for and is not allowed
+    Files snapshot() const;
+    std::string get(std::string_view path) const;
+    Running start(const std::vector<std::string>& args, const RunSettings& settings = {}) const;
+    RunResult run(const std::vector<std::string>& args, const RunSettings& settings = {}) const {
+        return start(args, settings).finish();
+    }
+
+private:
+    std::string folder_;
+    std::vector<std::string> mounts_;
+};
+
+bool eventually(const std::function<bool()>& done);  // within 20 seconds
+
+// What the tool prints: the banner, then each message, its text in UTF-8 with its "%s" replaced
+// by the name as bytes. Redirected, texts are Shift-JIS with CR LF; a UTF-8 terminal shows UTF-8.
+struct Said {
+    std::string_view text;
+    std::string name = {};
+};
+std::string console(const std::vector<Said>& messages, bool utf8 = false);
+std::string with_crlf(std::string_view text);
+std::string shift_jis(std::string_view utf8);
+
+inline constexpr std::string_view USAGE =
+    "usage: Srjoin file1+file2+....file9 out_file\n"
+    "       file1,file2...のモトローラＳフォーマットのファイルを合算して\n"
+    "       out_fileを作成。\n"
+    "       合体したファイル中のS7,S8,S9レコードは最後の１つを残します。\n"
+    "       out_file は file1,file2... のどれかと同じ名称可。\n"
+    "       例えば Srjoin tst1.mot+tst2.mot+tst3.mot tst1.mot や\n"
+    "              Srjoin tst1.mot+tst1.mot+tst1.mot tst1.mot も可。\n"
+    "       最大50個まで合算できる。\n";
+inline constexpr std::string_view TOO_FEW = "合算するファイルは２つ以上必要です。\n";
+inline constexpr std::string_view NO_WORK_FILE = "作業ファイル[%s]が作成できません。\n";
+inline constexpr std::string_view SKIPPED = "[%s]が開けません。->Skipします";
+inline constexpr std::string_view NOT_APPENDED = "[%s]に追加書き込みできません。";
+inline constexpr std::string_view NOT_READ = "[%s]の読み込みに失敗しました。\n";
+inline constexpr std::string_view NOT_CREATED = "[%s]の作成に失敗しました。\n";
+inline constexpr std::string_view KEPT = "合算結果を作業ファイル[%s]に残しました。\n";
+inline constexpr std::string_view CREATED = "[%s]を作成しました。\n";
+inline const std::string FALLBACK = "S804FFDE40DE\r\n", WORK = "___00000.___";
+
+// The differences between two snapshots, one line each; empty when they agree.
+std::string differences(const Files& expected, const Files& actual);
