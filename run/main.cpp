@@ -59,6 +59,7 @@ int main(int argc, char** argv) {
         finish_run(1);
     }
     // The file created is the one written: its name is never opened again for writing.
+    run.work_identity = file_identity(work);
     run.work_file = adopt_text(work, "w");
     if (!run.work_file) {
         show_message(WORK_FILE_NOT_CREATED, run.work_name);
@@ -76,11 +77,15 @@ int main(int argc, char** argv) {
     }
 
     if (publish_output(run) != 0) {
-        // The old output may be gone: the merged text then lives only in the work file.
+        // The old output may be gone: the merged text then lives only in the work file, kept
+        // unless its name is no longer the run's.
+        const bool kept = run.owns_work_file;
         run.owns_work_file = false;
         set_run_phase(RunPhase::work_file_kept);
         show_message(OUTPUT_NOT_CREATED, run.output_name);
-        show_message(WORK_FILE_KEPT, run.work_name);
+        if (kept) {
+            show_message(WORK_FILE_KEPT, run.work_name);
+        }
         finish_run(4);
     }
     show_message(OUTPUT_CREATED, run.output_name);

@@ -48,6 +48,7 @@ struct RunState {
     char output_name[NAME_SIZE];
     char work_name[WORK_NAME_SIZE];  // the work file, or the candidate last tried
     bool owns_work_file;             // the work file exists on disk and is the run's to delete
+    FileIdentity work_identity;      // the file the run created as its work file
     char held_record[HELD_RECORD_SIZE];
     char line_buffer[MERGE_READ_SIZE];
     TextFilePointer work_file;

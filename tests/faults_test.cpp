@@ -155,20 +155,29 @@ TEST_F(Runs, NameTakenBetweenTheTestAndTheCreation) {
               "");
 }
 
-// The work file is the file the run created, not whatever has its name: a link put there in the
-// moment after the creation is never written through.
-TEST_F(Runs, LinkSwappedInAfterTheCreation) {
+// The work file is the file the run created, not whatever has its name: a link put there, or
+// nothing, in the moment after the creation is never written through, published or deleted,
+// and the old output stays.
+TEST_F(Runs, WorkFileSwappedAfterTheCreation) {
     SKIP_UNLESS_SHIM_REACHES_THE_TOOL();
-    ASSERT_TRUE(make({{"a.MOT", "S1A\n"}, {"b.MOT", "S1B\n"}, {"victim", "KEEP"}}));
-    Running run = start({"a+b", "out"}, {.env = {"SRJOIN_FAULT=stop-create:.___"}});
-    ASSERT_TRUE(run.stopped());
-    run.go_on();
-    ASSERT_TRUE(run.stopped());  // created
-    ASSERT_EQ(unlink(at(WORK).c_str()), 0);
-    ASSERT_TRUE(make({{WORK, link_to("victim")}}));
-    run.go_on();
-    EXPECT_EQ(run.finish().exit_code, 0);
-    EXPECT_EQ(get("victim"), "KEEP");
+    for (const Files& swapped_in : {Files{{WORK, link_to("victim")}}, Files{}}) {
+        ASSERT_TRUE(
+            make({{"a.MOT", "S1A\n"}, {"b.MOT", "S1B\n"}, {"out.mot", "OLD"}, {"victim", "KEEP"}}));
+        Files expected = with(snapshot(), swapped_in);
+        Running run = start({"a+b", "out"}, {.env = {"SRJOIN_FAULT=stop-create:.___"}});
+        ASSERT_TRUE(run.stopped());
+        run.go_on();
+        ASSERT_TRUE(run.stopped());  // created
+        ASSERT_EQ(unlink(at(WORK).c_str()), 0);
+        ASSERT_TRUE(make(swapped_in));
+        run.go_on();
+        const RunResult result = run.finish();
+
+        EXPECT_EQ(result.exit_code, 4);
+        EXPECT_EQ(result.console, console({{NOT_CREATED, "out.mot"}}));
+        EXPECT_EQ(differences(expected, snapshot()), "");
+        unlink(at(WORK).c_str());
+    }
 }
 
 // A FIFO as an input, fed while the tool reads it: 1 MiB, arriving as it comes.

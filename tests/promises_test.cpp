@@ -34,13 +34,6 @@ Files out(const std::string& bytes) {
     return {{"out.mot", bytes}};
 }
 
-Files with(Files files, const Files& more) {
-    for (const auto& [path, bytes] : more) {
-        files[path] = bytes;
-    }
-    return files;
-}
-
 // Data records of varying length, about bytes in all, each ending in eol.
 std::string lines(const std::string& tag, std::size_t bytes, const std::string& eol = "\n") {
     std::string text;

@@ -66,6 +66,7 @@ inline std::string link_to(std::string_view target) { return "\x01>" + std::stri
 inline std::string read_only(std::string_view bytes) { return "\x01r" + std::string(bytes); }
 inline std::string small_disk(std::size_t bytes) { return "\x01t" + std::to_string(bytes); }
 inline std::string mounted(std::string_view source) { return "\x01@" + std::string(source); }
+inline Files with(Files files, Files more) { more.merge(files); return more; }  // more wins
 // clang-format on
 
 // A fresh temporary folder for each test, removed with everything in it (and unmounted) after.

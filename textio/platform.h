@@ -64,6 +64,17 @@ bool name_is_taken(const char* name);
 // True when both names lead to one and the same existing file, however they are spelled.
 bool same_file(const char* first, const char* second);
 
+// Which file an open handle is, or the entry of a name itself (a link is not followed): equal
+// for one and the same file; unknown (never equal) when there is none.
+struct FileIdentity {
+    std::uint64_t volume = 0;
+    std::uint64_t index = 0;
+    bool known = false;
+    bool operator==(const FileIdentity&) const = default;
+};
+FileIdentity file_identity(FileHandle file);
+FileIdentity name_identity(const char* name);
+
 // True when standard output is an interactive console rather than a file or pipe.
 bool console_is_interactive();
 

@@ -8,8 +8,8 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdio>
 #include <clocale>
+#include <cstdio>
 #include <initializer_list>
 
 #include "textio/platform.h"
@@ -169,6 +169,24 @@ bool same_file(const char* first, const char* second) {
     return ::stat(first, &first_status) == 0 && ::stat(second, &second_status) == 0 &&
            first_status.st_dev == second_status.st_dev &&
            first_status.st_ino == second_status.st_ino;
+}
+
+namespace {
+
+FileIdentity identity(int result, const struct stat& status) {
+    return result == 0 ? FileIdentity{status.st_dev, status.st_ino, true} : FileIdentity{};
+}
+
+}  // namespace
+
+FileIdentity file_identity(FileHandle file) {
+    struct stat status {};
+    return identity(::fstat(descriptor(file), &status), status);
+}
+
+FileIdentity name_identity(const char* name) {
+    struct stat status {};
+    return identity(::lstat(name, &status), status);
 }
 
 bool console_is_interactive() {

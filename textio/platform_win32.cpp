@@ -55,15 +55,17 @@ FileHandle open_file(const char* name, DWORD access, DWORD disposition) {
 }
 
 // Opens a name only to learn which file it is: no data access, every sharing mode, so that it
-// works whoever else has the file open, and folders open too.
-HANDLE open_for_identity(const char* name) {
-    return CreateFileA(name, FILE_READ_ATTRIBUTES,
-                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                       OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+// works whoever else has the file open, and folders open too; a link itself, or what it leads
+// to (follow).
+HANDLE open_for_identity(const char* name, bool follow) {
+    return CreateFileA(
+        name, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+        OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | (follow ? 0 : FILE_FLAG_OPEN_REPARSE_POINT),
+        nullptr);
 }
 
-bool identify(const char* name, BY_HANDLE_FILE_INFORMATION& information) {
-    HANDLE handle = open_for_identity(name);
+bool identify(const char* name, BY_HANDLE_FILE_INFORMATION& information, bool follow = true) {
+    HANDLE handle = open_for_identity(name, follow);
     if (handle == INVALID_HANDLE_VALUE) {
         return false;
     }
@@ -184,6 +186,28 @@ bool same_file(const char* first, const char* second) {
            first_information.dwVolumeSerialNumber == second_information.dwVolumeSerialNumber &&
            first_information.nFileIndexHigh == second_information.nFileIndexHigh &&
            first_information.nFileIndexLow == second_information.nFileIndexLow;
+}
+
+namespace {
+
+FileIdentity identity(bool known, const BY_HANDLE_FILE_INFORMATION& information) {
+    return known ? FileIdentity{information.dwVolumeSerialNumber,
+                                (std::uint64_t{information.nFileIndexHigh} << 32) |
+                                    information.nFileIndexLow,
+                                true}
+                 : FileIdentity{};
+}
+
+}  // namespace
+
+FileIdentity file_identity(FileHandle file) {
+    BY_HANDLE_FILE_INFORMATION information{};
+    return identity(GetFileInformationByHandle(to_handle(file), &information) != 0, information);
+}
+
+FileIdentity name_identity(const char* name) {
+    BY_HANDLE_FILE_INFORMATION information{};
+    return identity(identify(name, information, false), information);
 }
 
 bool console_is_interactive() {
