@@ -70,7 +70,9 @@ struct FileIdentity {
     std::uint64_t volume = 0;
     std::uint64_t index = 0;
     bool known = false;
-    bool operator==(const FileIdentity&) const = default;
+    bool operator==(const FileIdentity& other) const {
+        return known && other.known && volume == other.volume && index == other.index;
+    }
 };
 FileIdentity file_identity(FileHandle file);
 FileIdentity name_identity(const char* name);
