@@ -1,13 +1,16 @@
 #!/usr/bin/env bash
 # Srjoin's throughput against what the shell does for the same bytes, on generated S-record
 # files, in one run: "Srjoin a+b+c out" and the floors
-#   cat        rm -f out; cat a b c > out
+#   cat        cat a b c > out
 #   cat exec   exec cat a b c > out            (one process: the start-up floor)
-#   cat + mv   rm -f out; cat a b c > work && mv work out   (one pass and a rename, as Srjoin)
-# each started with the output deleted, taken in turn (A B C D A B C D ...) after one warm-up
-# round that also fills the page cache, and reported as medians: user, system and wall time,
-# peak resident set (from wait4), and the ratios. The LF and CR LF cases of one size take turns
-# as well, round by round, so that both meet the machine in the same state.
+#   cat + mv   cat a b c > work && mv work out   (one pass and a rename)
+#   durable    cat a b c > work && sync work && mv work out && sync .
+#              (one pass, flushed, renamed and the rename flushed: what Srjoin does)
+# each timed twice, once with the output deleted beforehand and once with an old output in its
+# place (a rebuild), taken in turn (A B C D E A B C D E ...) after one warm-up round that also
+# fills the page cache, and reported as medians: user, system and wall time, peak resident set
+# (from wait4), and the ratios. The LF and CR LF cases of one size take turns as well, round by
+# round, so that both meet the machine in the same state.
 #
 #   bench/run.sh            3 x 100 MiB LF and CR LF, 3 x 100 KiB LF
 #   bench/run.sh --quick    3 x 1 MiB LF and CR LF, 3 x 100 KiB, 2 runs: a smoke test
@@ -117,7 +120,8 @@ median() {
     END { if (NR % 2) print v[(NR + 1) / 2]; else print (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
 }
 
-names=(srjoin cat cat_exec cat_mv)
+names=(srjoin cat cat_exec cat_mv durable)
+states=(absent present)
 [ -z "$also" ] || names+=(also)
 
 # prepare_cases SIZE DIR CRLF [DIR CRLF]: in each folder three inputs as three different tools
@@ -145,7 +149,8 @@ prepare_cases() {
   for i in "${!dirs[@]}"; do
     (cd "${dirs[$i]}" &&
       expected_output a.mot b.mot c.mot > expected.mot &&
-      sync a.mot b.mot c.mot expected.mot &&  # no write-back of them during the timings
+      cp expected.mot old.mot &&  # the old output of a rebuild
+      sync a.mot b.mot c.mot expected.mot old.mot &&  # no write-back of them during the timings
       rm -f ./*.warmup ./*.report) || return 1
     if [ "$(stat -c %s "${dirs[$i]}/a.mot")" -le $((1024 * 1024 + 100)) ] &&
        ! (cd "${dirs[$i]}" && check_records a.mot b.mot c.mot); then
@@ -155,16 +160,23 @@ prepare_cases() {
   done
 }
 
-# run_one LABEL NAME REPORT, in the case's folder: one command, the output deleted first.
+# run_one LABEL NAME REPORT STATE, in the case's folder: one command, with the output deleted
+# first (STATE absent) or an old output, on the disk, in its place (present).
 run_one() {
-  rm -f out.mot work
+  rm -f work
+  if [ "$4" = absent ]; then
+    rm -f out.mot
+  elif [ ! -f out.mot ]; then
+    cp old.mot out.mot && sync out.mot
+  fi
   case "$2" in
     srjoin) "$measure" "$3" "$srjoin" a.mot+b.mot+c.mot out >/dev/null ;;
     also) "$measure" "$3" "$also" a.mot+b.mot+c.mot out >/dev/null ;;
-    cat) "$measure" "$3" sh -c 'rm -f out.mot; cat a.mot b.mot c.mot > out.mot' ;;
+    cat) "$measure" "$3" sh -c 'cat a.mot b.mot c.mot > out.mot' ;;
     cat_exec) "$measure" "$3" sh -c 'exec cat a.mot b.mot c.mot > out.mot' ;;
-    cat_mv) "$measure" "$3" sh -c \
-      'rm -f out.mot; cat a.mot b.mot c.mot > work && mv work out.mot' ;;
+    cat_mv) "$measure" "$3" sh -c 'cat a.mot b.mot c.mot > work && mv work out.mot' ;;
+    durable) "$measure" "$3" sh -c \
+      'cat a.mot b.mot c.mot > work && sync work && mv work out.mot && sync .' ;;
   esac || fail "$1: $2 failed"
 }
 
@@ -175,61 +187,70 @@ check_output() {  # check_output LABEL NAME WHEN
   fi
 }
 
-# run_round LABEL DIR REPORT_SUFFIX CHECK: every command once, in turn; Srjoin's output checked
-# when CHECK is 1.
+# run_round LABEL DIR REPORT_SUFFIX CHECK: every command once in each state, in turn; Srjoin's
+# output checked when CHECK is 1. A present output is the previous command's, flushed.
 run_round() {
-  local label=$1 dir=$2 suffix=$3 check=$4 name when=warm-up
+  local label=$1 dir=$2 suffix=$3 check=$4 name state when=warm-up
   [ "$suffix" = .warmup ] || when="last run"
   pushd "$dir" >/dev/null
-  for name in "${names[@]}"; do
-    run_one "$label" "$name" "$name$suffix"
-    if [ "$check" = 1 ]; then
-      case "$name" in srjoin|also) check_output "$label" "$name" "$when" ;; esac
-    fi
+  for state in "${states[@]}"; do
+    for name in "${names[@]}"; do
+      run_one "$label" "$name" "$name-$state$suffix" "$state"
+      if [ "$check" = 1 ]; then
+        case "$name" in srjoin|also) check_output "$label" "$name" "$when, output $state" ;; esac
+      fi
+      [ ! -f out.mot ] || sync out.mot
+    done
   done
   rm -f out.mot work
   popd >/dev/null
 }
 
 report_case() {  # report_case LABEL DIR RUNS
-  local label=$1 dir=$2 case_runs=$3 name
+  local label=$1 dir=$2 case_runs=$3 name state
   pushd "$dir" >/dev/null
   for name in srjoin ${also:+also}; do
-    if awk '$5 != 0 { bad = 1 } END { exit !bad }' "$name.warmup" "$name.report"; then
+    if awk '$5 != 0 { bad = 1 } END { exit !bad }' "$name"-*.warmup "$name"-*.report; then
       fail "$label: $name did not exit with 0 on every run"
     fi
   done
   local input_bytes
   input_bytes=$(stat -c %s a.mot b.mot c.mot | awk '{ n += $1 } END { print n }')
-  echo
-  echo "### $label: 3 inputs, $((input_bytes / 1024)) KiB in all, medians of $case_runs runs"
-  echo
-  echo "| command | user s | sys s | cpu s | wall s | peak RSS KiB | cpu / cat |" \
-    "cpu / cat + mv | wall / cat exec |"
-  echo "|---|---:|---:|---:|---:|---:|---:|---:|---:|"
-  local cat_cpu cat_mv_cpu cat_exec_wall
-  cat_cpu=$(awk '{ print $2 + $3 }' cat.report | median)
-  cat_mv_cpu=$(awk '{ print $2 + $3 }' cat_mv.report | median)
-  cat_exec_wall=$(awk '{ print $1 }' cat_exec.report | median)
-  for name in "${names[@]}"; do
-    local user sys cpu wall rss shown
-    user=$(awk '{ print $2 }' "$name.report" | median)
-    sys=$(awk '{ print $3 }' "$name.report" | median)
-    cpu=$(awk '{ print $2 + $3 }' "$name.report" | median)
-    wall=$(awk '{ print $1 }' "$name.report" | median)
-    rss=$(awk '{ print $4 }' "$name.report" | median)
-    case "$name" in
-      srjoin) shown="Srjoin a+b+c out" ;;
-      also) shown="Srjoin ($also)" ;;
-      cat) shown="cat" ;;
-      cat_exec) shown="cat exec" ;;
-      cat_mv) shown="cat + mv" ;;
-    esac
-    awk -v n="$shown" -v u="$user" -v s="$sys" -v c="$cpu" -v w="$wall" -v r="$rss" \
-      -v cc="$cat_cpu" -v ccp="$cat_mv_cpu" -v cew="$cat_exec_wall" '
-      function ratio(a, b) { return b > 0 ? sprintf("%.2fx", a / b) : "-" }
-      BEGIN { printf "| %s | %.3f | %.3f | %.3f | %.4f | %d | %s | %s | %s |\n", n, u / 1e6,
-              s / 1e6, c / 1e6, w / 1e6, r, ratio(c, cc), ratio(c, ccp), ratio(w, cew) }'
+  for state in "${states[@]}"; do
+    echo
+    echo "### $label, output $state: 3 inputs, $((input_bytes / 1024)) KiB in all," \
+      "medians of $case_runs runs"
+    echo
+    echo "| command | user s | sys s | cpu s | wall s | peak RSS KiB | cpu / cat |" \
+      "cpu / cat + mv | wall / cat exec | wall / durable |"
+    echo "|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|"
+    local cat_cpu cat_mv_cpu cat_exec_wall durable_wall
+    cat_cpu=$(awk '{ print $2 + $3 }' "cat-$state.report" | median)
+    cat_mv_cpu=$(awk '{ print $2 + $3 }' "cat_mv-$state.report" | median)
+    cat_exec_wall=$(awk '{ print $1 }' "cat_exec-$state.report" | median)
+    durable_wall=$(awk '{ print $1 }' "durable-$state.report" | median)
+    for name in "${names[@]}"; do
+      local report="$name-$state.report" user sys cpu wall rss shown
+      user=$(awk '{ print $2 }' "$report" | median)
+      sys=$(awk '{ print $3 }' "$report" | median)
+      cpu=$(awk '{ print $2 + $3 }' "$report" | median)
+      wall=$(awk '{ print $1 }' "$report" | median)
+      rss=$(awk '{ print $4 }' "$report" | median)
+      case "$name" in
+        srjoin) shown="Srjoin a+b+c out" ;;
+        also) shown="Srjoin ($also)" ;;
+        cat) shown="cat" ;;
+        cat_exec) shown="cat exec" ;;
+        cat_mv) shown="cat + mv" ;;
+        durable) shown="durable (+ sync)" ;;
+      esac
+      awk -v n="$shown" -v u="$user" -v s="$sys" -v c="$cpu" -v w="$wall" -v r="$rss" \
+        -v cc="$cat_cpu" -v ccp="$cat_mv_cpu" -v cew="$cat_exec_wall" -v dw="$durable_wall" '
+        function ratio(a, b) { return b > 0 ? sprintf("%.2fx", a / b) : "-" }
+        BEGIN { printf "| %s | %.3f | %.3f | %.3f | %.4f | %d | %s | %s | %s | %s |\n", n,
+                u / 1e6, s / 1e6, c / 1e6, w / 1e6, r, ratio(c, cc), ratio(c, ccp), ratio(w, cew),
+                ratio(w, dw) }'
+    done
   done
   popd >/dev/null
 }
@@ -268,11 +289,12 @@ run_group() {
   done
   if [ -n "$with_crlf" ]; then
     local lf crlf
-    lf=$(awk '{ print $2 + $3 }' "${dirs[0]}/srjoin.report" | median)
-    crlf=$(awk '{ print $2 + $3 }' "${dirs[1]}/srjoin.report" | median)
+    lf=$(awk '{ print $2 + $3 }' "${dirs[0]}/srjoin-absent.report" | median)
+    crlf=$(awk '{ print $2 + $3 }' "${dirs[1]}/srjoin-absent.report" | median)
     echo
     awk -v l="$lf" -v c="$crlf" -v s="$size" 'BEGIN {
-      printf "Srjoin cpu, CR LF against LF inputs (3 x %s): %+.1f%%\n", s, 100 * (c - l) / l }'
+      printf "Srjoin cpu, CR LF against LF inputs (3 x %s, output absent): %+.1f%%\n", s,
+        100 * (c - l) / l }'
   fi
 }
 
