@@ -10,11 +10,16 @@ void finish_run(int exit_code, RunState& run) {
     // must not delete it again.
     hold_interruptions();
     if (run.owns_work_file) {
-        (void)remove_file(run.work_name);
+        (void)remove_if_same(run.work_name, run.work_identity);
         run.owns_work_file = false;
     }
     set_run_phase(RunPhase::nothing_on_disk);
     allow_interruptions();
+    // Closed only now: until the name is gone, no other file can take the work file's identity.
+    if (run.work_handle != NO_FILE) {
+        (void)close_file(run.work_handle);
+        run.work_handle = NO_FILE;
+    }
     flush_console();
     end_process(exit_code);
 }

@@ -9,17 +9,17 @@ namespace {
 
 volatile std::sig_atomic_t run_phase = static_cast<std::sig_atomic_t>(RunPhase::nothing_on_disk);
 
-// Runs in a signal handler: only async-signal-safe calls (unlink, lstat, write). The names it
-// uses are set before the phase that needs them, and the console is never in use when an
-// interruption is let through (it holds interruptions).
+// Runs in a signal handler: only async-signal-safe calls (unlink, lstat, write). The names and
+// identities it uses are set before the phase that needs them. It removes only the run's own
+// files: a name that another hand has taken over since is left alone.
 void clean_up() {
     const RunState& run = the_run;
     switch (static_cast<RunPhase>(run_phase)) {
         case RunPhase::work_file_owned:
-            (void)remove_file(run.work_name);
+            (void)remove_if_same(run.work_name, run.work_identity);
             break;
         case RunPhase::publishing:
-            (void)remove_file(run.output_name);
+            (void)remove_if_same(run.output_name, run.output_identity);
             show_message(OUTPUT_NOT_CREATED, run.output_name);
             show_message(WORK_FILE_KEPT, run.work_name);
             break;

@@ -47,10 +47,10 @@ int main(int argc, char** argv) {
     // The work file and the run's claim on it come into being together: an interruption in
     // between would leave it behind.
     hold_interruptions();
-    FileHandle work = NO_FILE;
-    const int chosen = choose_work_file(drive, folder, run, work);
+    const int chosen = choose_work_file(drive, folder, run, run.work_handle);
     if (chosen == 0) {
         run.owns_work_file = true;
+        run.work_identity = file_identity(run.work_handle);
         set_run_phase(RunPhase::work_file_owned);
     }
     allow_interruptions();
@@ -58,9 +58,8 @@ int main(int argc, char** argv) {
         show_message(WORK_FILE_NOT_CREATED, run.work_name);
         finish_run(1);
     }
-    // The file created is the one written: its name is never opened again for writing.
-    run.work_identity = file_identity(work);
-    run.work_file = adopt_text(work, "w");
+    // The file created is the one written and read: its name is never opened again.
+    run.work_file = lend_text(run.work_handle, "w");
     if (!run.work_file) {
         show_message(WORK_FILE_NOT_CREATED, run.work_name);
         finish_run(2);

@@ -62,7 +62,10 @@ MergeOutcome merge_inputs(RunState& run) {
     if (held.length == 0) {
         std::strcpy(run.held_record, FALLBACK_TERMINATION_RECORD);
     }
-    if (write_text(run.held_record, *run.work_file) < 0 || close_text(run.work_file) < 0) {
+    // The work file is complete only once it is on the disk: a power cut after the rename must
+    // find the text there, not an empty file.
+    if (write_text(run.held_record, *run.work_file) < 0 || close_text(run.work_file) < 0 ||
+        !flush_to_disk(run.work_handle)) {
         return {MergeResult::work_write_failed, -1};
     }
     return {};

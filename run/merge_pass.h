@@ -6,7 +6,7 @@
 
 enum class MergeResult {
     done,               // the work file is complete and closed
-    work_write_failed,  // writing or closing the work file failed
+    work_write_failed,  // writing, closing or flushing the work file failed
     input_read_failed,  // reading an input failed part way
 };
 
@@ -18,6 +18,7 @@ struct MergeOutcome {
 // True for a line whose first two characters are "S" or "s" and "7", "8" or "9".
 bool is_termination_record(const char* line, std::size_t length);
 
-// Merges run.input_names into run.work_file, which must be open for writing; closes it when
-// done. An input that does not open is skipped with its message.
+// Merges run.input_names into run.work_file, which must be open for writing; closes it and
+// flushes run.work_handle to the disk when done. An input that does not open is skipped with
+// its message.
 MergeOutcome merge_inputs(RunState& run);

@@ -48,7 +48,11 @@ struct RunState {
     char output_name[NAME_SIZE];
     char work_name[WORK_NAME_SIZE];  // the work file, or the candidate last tried
     bool owns_work_file;             // the work file exists on disk and is the run's to delete
-    FileIdentity work_identity;      // the file the run created as its work file
+    // The work file, open for reading and writing from its creation to the end of the run:
+    // while it is open, no other file can take its identity.
+    FileHandle work_handle = NO_FILE;
+    FileIdentity work_identity;    // the file the run created as its work file
+    FileIdentity output_identity;  // the output a copy created or opened (publication)
     char held_record[HELD_RECORD_SIZE];
     char line_buffer[MERGE_READ_SIZE];
     TextFilePointer work_file;

@@ -1,9 +1,9 @@
 // Faults injected into the tool with LD_PRELOAD (tool.cpp), named in SRJOIN_FAULT and split by ",":
 //   stop-create:<suffix>  the process stops (SIGSTOP) before and after its first exclusive
 //   stop-rename           creation of a file whose name ends in suffix; before and after its
-//                         first rename
+//                         first rename (refused or not)
 //   fail-read:<suffix>:<bytes>  reads of such a file fail with EIO once that many bytes were
-//   fail-close:<suffix>         read; closing one fails with EIO (it is closed all the same);
+//   fail-fsync:<suffix>         read; flushing one to the disk (fsync, fdatasync) fails with EIO;
 //   fail-rename                 every rename fails with EXDEV; the first block (4 KiB or more)
 //   fail-alloc                  allocated after an exclusive creation is refused
 #include <dlfcn.h>
@@ -51,7 +51,7 @@ bool names(std::string_view kind, const char* name) {
     return fault(kind, &rest) && std::string_view(name).ends_with(rest.substr(0, rest.find(':')));
 }
 
-int read_fails = -1, close_fails = -1;  // the files the faults are for
+int read_fails = -1, flush_fails = -1;  // the files the faults are for
 unsigned long long bytes_read = 0;
 bool create_stopped = false, rename_stopped = false, alloc_armed = false;
 
@@ -82,19 +82,28 @@ int open(const char* name, int flags, ...) {
         read_fails = fd;
         bytes_read = 0;
     }
-    close_fails = fd >= 0 && names("fail-close", name) ? fd : close_fails;
+    flush_fails = fd >= 0 && names("fail-fsync", name) ? fd : flush_fails;
     return fd;
 }
 
 int close(int fd) {
     static const auto real = next<int (*)(int)>("close");
-    const bool fails = fd == close_fails;
-    for (int* tracked : {&read_fails, &close_fails}) {
+    for (int* tracked : {&read_fails, &flush_fails}) {
         *tracked = *tracked == fd ? -1 : *tracked;
     }
-    const int result = real(fd);
-    errno = fails ? EIO : errno;
-    return fails ? -1 : result;
+    return real(fd);
+}
+
+int fsync(int fd) {
+    static const auto real = next<int (*)(int)>("fsync");
+    errno = fd == flush_fails ? EIO : errno;
+    return fd == flush_fails ? -1 : real(fd);
+}
+
+int fdatasync(int fd) {
+    static const auto real = next<int (*)(int)>("fdatasync");
+    errno = fd == flush_fails ? EIO : errno;
+    return fd == flush_fails ? -1 : real(fd);
 }
 
 ssize_t read(int fd, void* buffer, size_t size) {
@@ -117,14 +126,12 @@ ssize_t read(int fd, void* buffer, size_t size) {
 
 int rename(const char* from, const char* to) noexcept {
     static const auto real = next<int (*)(const char*, const char*)>("rename");
-    if (fault("fail-rename")) {
-        errno = EXDEV;
-        return -1;
-    }
     const bool stops = !rename_stopped && fault("stop-rename");
     rename_stopped = rename_stopped || stops;
     stop_if(stops);
-    const int result = real(from, to);
+    const bool fails = fault("fail-rename");
+    const int result = fails ? -1 : real(from, to);
+    errno = fails ? EXDEV : errno;
     stop_if(stops);
     return result;
 }

@@ -1,14 +1,15 @@
-// What only a run acted on while it goes shows: interruptions, runs that meet each other, a name
-// taken or swapped under the run, a FIFO fed while it is read, a line of 50 MB.
+// What only a run acted on while it goes shows: runs paused, acted on and interrupted; runs that
+// meet each other; a link planted in a shared folder; permissions carried over; a FIFO fed
+// while it is read; a line of 50 MB.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <csignal>
 #include <fstream>
 #include <string>
 #include <thread>
-#include <tuple>
 #include <vector>
 
 #include "tool.h"
@@ -19,72 +20,6 @@ namespace {
     if (!tool_is_built_here()) {                                           \
         GTEST_SKIP() << "the fault shim reaches only the tool built here"; \
     }
-
-// Where a run is when the interruption comes: merging an endless input (/dev/zero); stopped by
-// the shim after the rename that publishes (another run then takes the work file's name); or the
-// rename refused, after the copy has created the output.
-enum class Point { Merging, AfterTheRename, CopyingTheOutput };
-const char* const POINTS[] = {"Merging", "AfterTheRename", "CopyingTheOutput"};
-const char* const FAULTS[] = {"", "stop-rename", "stop-create:out.mot,fail-rename"};
-
-class Interruption : public ToolTest, public testing::WithParamInterface<std::tuple<int, Point>> {};
-
-// The old output stays, or the new one is there whole; no work file is left unless the output
-// was being copied, which then goes while the work file is kept and named. The run ends as
-// killed by the signal (Windows: STATUS_CONTROL_C_EXIT, after Ctrl-C).
-TEST_P(Interruption, CleansUpAndEndsByTheSignal) {
-    const auto [signal_number, point] = GetParam();
-    if ((point != Point::Merging && !tool_is_built_here()) ||
-        (tool_is_windows_build() && signal_number != SIGINT)) {
-        GTEST_SKIP() << "the shim reaches only the tool built here; Windows knows Ctrl-C";
-    }
-    const std::string a(300 * 1000, 'A');  // more than a block, without a line break
-    const std::string merged = a + "S1B\r\n" + FALLBACK;
-    ASSERT_TRUE(make({{"a.MOT", a},
-                      {"b.MOT", "S1B\n"},
-                      {"out.mot", "OLD"},
-                      {"zero.MOT", link_to("/dev/zero")}}));
-    Files expected = snapshot();
-
-    Running run = start({point == Point::Merging ? "a+zero+b" : "a+b", "out"},
-                        {.env = {"SRJOIN_FAULT=" + std::string(FAULTS[static_cast<int>(point)])}});
-    if (point == Point::Merging) {
-        ASSERT_TRUE(eventually([&] { return snapshot().count(WORK) != 0; }));
-    } else {
-        ASSERT_TRUE(run.stopped());
-        run.go_on();
-        ASSERT_TRUE(run.stopped());  // after the step
-    }
-    if (point == Point::AfterTheRename) {
-        make({{WORK, "ANOTHER RUN'S"}});
-        expected[WORK] = "ANOTHER RUN'S";
-    }
-    ASSERT_EQ(kill(run.pid(), signal_number), 0);
-    run.go_on();
-    const RunResult result = run.finish();
-
-    EXPECT_EQ(result.exit_code, tool_is_windows_build() ? 0x3A : -signal_number);
-    std::vector<Said> said;
-    const Files after = snapshot();
-    if (point == Point::CopyingTheOutput) {
-        said = {{NOT_CREATED, "out.mot"}, {KEPT, WORK}};
-        expected.erase("out.mot");
-        expected[WORK] = merged;
-    } else if (point == Point::AfterTheRename) {
-        expected["out.mot"] = merged;
-    }
-    EXPECT_EQ(result.console, console(said));
-    EXPECT_EQ(differences(expected, after), "");
-}
-
-INSTANTIATE_TEST_SUITE_P(SignalsAndPoints, Interruption,
-                         testing::Combine(testing::Values(SIGINT, SIGTERM, SIGHUP),
-                                          testing::Values(Point::Merging, Point::AfterTheRename,
-                                                          Point::CopyingTheOutput)),
-                         [](const testing::TestParamInfo<std::tuple<int, Point>>& row) {
-                             return std::string(sigabbrev_np(std::get<0>(row.param))) + "_" +
-                                    POINTS[static_cast<int>(std::get<1>(row.param))];
-                         });
 
 using Runs = ToolTest;
 
@@ -131,52 +66,171 @@ TEST_F(Runs, SixteenAtOnceReadingEachOthersOutputs) {
     }
 }
 
-// A name taken between the run's test of it and its creation is passed over: taken by a link to
-// a folder, which the run must not follow and take for a folder it cannot create.
-TEST_F(Runs, NameTakenBetweenTheTestAndTheCreation) {
-    SKIP_UNLESS_SHIM_REACHES_THE_TOOL();
-    ASSERT_TRUE(make({{"a.MOT", "S1A\n"}, {"b.MOT", "S1B\n"}, {"sub", FOLDER}}));
-    Running run = start({"a+b", "out"}, {.env = {"SRJOIN_FAULT=stop-create:.___"}});
-    ASSERT_TRUE(run.stopped());  // the first name is free; about to create it
-    ASSERT_TRUE(make({{WORK, link_to("sub")}}));
-    run.go_on();
-    ASSERT_TRUE(run.stopped());  // the creation failed: the name is taken
-    run.go_on();
-    const RunResult result = run.finish();
+// A run paused at a point: stopped by the shim before or after a step, or merging an endless
+// input (/dev/zero). Another hand may change the folder there (another run takes the work file's
+// name; the name is swapped for a link, a foreign file or nothing; a link is planted where the
+// copy creates the output), and signals may come. The run writes, reads, publishes and deletes
+// only its own files, by handle; an interruption leaves the old output or the new one whole and
+// no work file, unless the output was being copied, which then goes while the work file is kept
+// and named; the run then ends as killed by the signal (Windows: STATUS_CONTROL_C_EXIT, Ctrl-C).
+struct Pause {
+    std::string name;
+    std::string faults;        // SRJOIN_FAULT: the stops, and faults
+    int stops;                 // act at stop 1 (before the step) or 2 (after it); 0: while merging
+    Files changed;             // each of these names is removed, then made (unless GONE)
+    std::vector<int> signals;  // then sent, 300 ms apart
+    int exit_code;
+    std::vector<Said> said;
+    Files changes;  // what the run changes (GONE: removes)
+    RunSettings settings = {};
+};
 
-    EXPECT_EQ(result.exit_code, 0);
-    EXPECT_EQ(result.console, console({{CREATED, "out.mot"}}));
-    EXPECT_EQ(differences({{"a.MOT", "S1A\n"},
-                           {"b.MOT", "S1B\n"},
-                           {"sub", FOLDER},
-                           {WORK, link_to("sub")},
-                           {"out.mot", "S1A\r\nS1B\r\n" + FALLBACK}},
-                          snapshot()),
-              "");
+const std::string MERGED = "S1A\r\nS1B\r\n" + FALLBACK, CREATION = "stop-create:.___";
+const Files FOREIGN = {{WORK, "FOREIGN"}};
+const std::vector<Said> NOT_PUBLISHED = {{NOT_CREATED, "out.mot"}};
+
+std::vector<Pause> pauses() {
+    // clang-format off
+    std::vector<Pause> rows = {
+        {"NameTakenByALinkToAFolderBeforeTheCreation", CREATION, 1, {{WORK, link_to("sub")}}, {},
+         0, {{CREATED, "out.mot"}}, {{"out.mot", MERGED}}},
+        {"LinkAfterTheCreation", CREATION, 2, {{WORK, link_to("victim")}}, {}, 4, NOT_PUBLISHED, {}},
+        {"NothingAfterTheCreation", CREATION, 2, {{WORK, GONE}}, {}, 4, NOT_PUBLISHED, {}},
+        {"ForeignFileThenInterrupted", CREATION, 2, FOREIGN, {SIGTERM}, -SIGTERM, {}, {}},
+        {"ForeignFileThenAReadFails", CREATION + ",fail-read:b.MOT:0", 2, FOREIGN, {}, 3,
+         {{NOT_READ, "b.MOT"}}, {}},
+        {"ForeignFileJustBeforeTheRename", "stop-rename", 1, FOREIGN, {}, 4, NOT_PUBLISHED,
+         {{WORK, GONE}, {"out.mot", "FOREIGN"}}},
+        {"LinkAfterARefusedRename", "stop-rename,fail-rename", 2, {{WORK, link_to("victim")}}, {},
+         0, {{CREATED, "out.mot"}}, {{"out.mot", MERGED}}},
+        {"LinkWhereTheCopyCreatesTheOutput", "stop-create:out.mot,fail-rename", 1,
+         {{"out.mot", link_to("victim")}}, {}, 4, {{NOT_CREATED, "out.mot"}, {KEPT, WORK}},
+         {{WORK, MERGED}}},
+        {"HangupIgnoredAtTheStart", "", 0, {}, {SIGHUP, SIGTERM}, -SIGTERM, {}, {},
+         {.hangup_ignored = true}},
+    };
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        const std::string name = sigabbrev_np(signal);
+        rows.push_back({name + "WhileMerging", "", 0, {}, {signal}, -signal, {}, {}});
+        rows.push_back({name + "AfterTheRename", "stop-rename", 2, {{WORK, "ANOTHER RUN'S"}},
+                        {signal}, -signal, {}, {{"out.mot", MERGED}}});
+        rows.push_back({name + "WhileCopying", "stop-create:out.mot,fail-rename", 2, {}, {signal},
+                        -signal, {{NOT_CREATED, "out.mot"}, {KEPT, WORK}},
+                        {{"out.mot", GONE}, {WORK, MERGED}}});
+    }
+    // clang-format on
+    return rows;
 }
 
-// The work file is the file the run created, not whatever has its name: a link put there, or
-// nothing, in the moment after the creation is never written through, published or deleted,
-// and the old output stays.
-TEST_F(Runs, WorkFileSwappedAfterTheCreation) {
-    SKIP_UNLESS_SHIM_REACHES_THE_TOOL();
-    for (const Files& swapped_in : {Files{{WORK, link_to("victim")}}, Files{}}) {
-        ASSERT_TRUE(
-            make({{"a.MOT", "S1A\n"}, {"b.MOT", "S1B\n"}, {"out.mot", "OLD"}, {"victim", "KEEP"}}));
-        Files expected = with(snapshot(), swapped_in);
-        Running run = start({"a+b", "out"}, {.env = {"SRJOIN_FAULT=stop-create:.___"}});
+class Paused : public ToolTest, public testing::WithParamInterface<Pause> {};
+
+TEST_P(Paused, OnlyTheRunsOwnFiles) {
+    const Pause& p = GetParam();
+    const bool windows = tool_is_windows_build();
+    if ((!p.faults.empty() && !tool_is_built_here()) ||
+        (windows && p.signals != std::vector{SIGINT})) {
+        GTEST_SKIP() << "the shim reaches only the tool built here; Windows knows Ctrl-C alone";
+    }
+    ASSERT_TRUE(make({{"a.MOT", "S1A\n"},
+                      {"b.MOT", "S1B\n"},
+                      {"out.mot", "OLD"},
+                      {"victim", "KEEP"},
+                      {"sub", FOLDER},
+                      {"zero.MOT", link_to("/dev/zero")}}));
+    Files expected = with(snapshot(), p.changed);
+    for (const auto& [path, bytes] : p.changes) {
+        expected[path] = bytes;
+    }
+    std::erase_if(expected, [](const auto& entry) { return entry.second == GONE; });
+    RunSettings settings = p.settings;
+    settings.env = {"SRJOIN_FAULT=" + p.faults};
+    Running run = start({p.stops == 0 ? "a+zero+b" : "a+b", "out"}, settings);
+    if (p.stops == 0) {
+        ASSERT_TRUE(eventually([&] { return snapshot().count(WORK) != 0; }));
+    }
+    for (int stop = 1; stop <= p.stops; ++stop) {
+        ASSERT_TRUE(run.stopped()) << "stop " << stop;
+        if (stop < p.stops) {
+            run.go_on();
+        }
+    }
+    Files made = p.changed;
+    std::erase_if(made, [](const auto& entry) { return entry.second == GONE; });
+    for (const auto& [path, bytes] : p.changed) {
+        unlink(at(path).c_str());
+    }
+    ASSERT_TRUE(make(made));
+    for (const int signal : p.signals) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(p.stops == 0 ? 300 : 0));
+        ASSERT_EQ(kill(run.pid(), signal), 0);
+    }
+    run.go_on();
+    if (p.stops == 1) {  // the stop after the step
         ASSERT_TRUE(run.stopped());
         run.go_on();
-        ASSERT_TRUE(run.stopped());  // created
-        ASSERT_EQ(unlink(at(WORK).c_str()), 0);
-        ASSERT_TRUE(make(swapped_in));
-        run.go_on();
-        const RunResult result = run.finish();
+    }
+    const RunResult result = run.finish();
 
-        EXPECT_EQ(result.exit_code, 4);
-        EXPECT_EQ(result.console, console({{NOT_CREATED, "out.mot"}}));
-        EXPECT_EQ(differences(expected, snapshot()), "");
-        unlink(at(WORK).c_str());
+    EXPECT_EQ(result.exit_code, windows ? 0x3A : p.exit_code);
+    EXPECT_EQ(result.console, console(p.said));
+    EXPECT_EQ(differences(expected, snapshot()), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(Runs, Paused, testing::ValuesIn(pauses()),
+                         [](const testing::TestParamInfo<Pause>& row) { return row.param.name; });
+
+// A link planted by the owner of a shared folder (mode 1777) at the output's name, to a file of
+// the user who runs the tool: that user may not replace the link, and the run neither writes
+// through it nor reports success; it keeps the work file.
+TEST_F(Runs, LinkPlantedInASharedFolder) {
+    if (geteuid() != 0 || tool_is_windows_build()) {
+        GTEST_SKIP() << "acts as two users: needs root, on POSIX";
+    }
+    constexpr uid_t OWNER = 2001, USER = 2002;
+    ASSERT_TRUE(make({{"a.MOT", "S1A\n"},
+                      {"b.MOT", "S1B\n"},
+                      {"mine/file", "MINE"},
+                      {"shared/out.mot", link_to("../mine/file")}}));
+    ASSERT_EQ(chmod(at("").c_str(), 0755) | chown(at("shared").c_str(), OWNER, OWNER) |
+                  chmod(at("shared").c_str(), 01777) |
+                  lchown(at("shared/out.mot").c_str(), OWNER, OWNER) |
+                  chown(at("mine").c_str(), USER, USER) |
+                  chown(at("mine/file").c_str(), USER, USER),
+              0);
+    const Files expected = with(snapshot(), {{"shared/" + WORK, MERGED}});
+
+    const RunResult result = run({"a+b", "shared/out"}, {.user = USER});
+
+    EXPECT_EQ(result.exit_code, 4);
+    EXPECT_EQ(result.console, console({{NOT_CREATED, "shared/out.mot"}, {KEPT, "shared/" + WORK}}));
+    EXPECT_EQ(differences(expected, snapshot()), "");
+}
+
+// A replaced output keeps its permission bits, and (as root) its owner and group, whether the
+// work file is renamed onto it or, the rename refused, the work file is copied into a new one.
+TEST_F(Runs, ReplacedOutputKeepsItsModeAndOwner) {
+    if (tool_is_windows_build()) {
+        GTEST_SKIP() << "Windows files carry no permission bits";
+    }
+    const bool root = geteuid() == 0;
+    for (const std::string fault : {"", "SRJOIN_FAULT=fail-rename"}) {
+        if (!fault.empty() && !tool_is_built_here()) {
+            continue;
+        }
+        ASSERT_TRUE(make({{"a.MOT", "S1A\n"}, {"b.MOT", "S1B\n"}, {"out.mot", "OLD"}}));
+        ASSERT_EQ(chmod(at("out.mot").c_str(), 0640), 0);
+        ASSERT_TRUE(!root || chown(at("out.mot").c_str(), 2001, 2002) == 0);
+
+        const RunResult result =
+            run({"a+b", "out"},
+                {.env = fault.empty() ? std::vector<std::string>{} : std::vector{fault}});
+
+        struct stat status {};
+        ASSERT_EQ(stat(at("out.mot").c_str(), &status), 0);
+        EXPECT_EQ(result.exit_code, 0) << fault;
+        EXPECT_EQ(get("out.mot"), MERGED) << fault;
+        EXPECT_EQ(status.st_mode & 07777, 0640U) << fault;
+        EXPECT_TRUE(!root || (status.st_uid == 2001 && status.st_gid == 2002)) << fault;
     }
 }
 

@@ -1,8 +1,11 @@
 #include "tool.h"
 
 #include <fcntl.h>
+#include <grp.h>
 #include <iconv.h>
 #include <sys/mount.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
@@ -57,10 +60,13 @@ std::vector<char*> pointers(std::vector<std::string>& words) {
 
 // The end the test reads and the end the tool writes. A terminal is raw, so that what is read
 // is what the tool wrote.
-std::pair<int, int> output_ends(Out out) {
+std::pair<int, int> output_ends(Out out, int pipe_size) {
     int ends[2] = {-1, -1};
     if (out != Out::terminal) {
         (void)pipe2(ends, O_CLOEXEC);
+        if (pipe_size != 0) {
+            (void)fcntl(ends[1], F_SETPIPE_SZ, pipe_size);
+        }
     } else if ((ends[0] = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC)) >= 0 &&
                grantpt(ends[0]) == 0 && unlockpt(ends[0]) == 0) {
         ends[1] = open(ptsname(ends[0]), O_RDWR | O_NOCTTY | O_CLOEXEC);
@@ -139,6 +145,8 @@ bool ToolTest::make(const Files& files) {
         fs::create_directories(fs::path(at(path)).parent_path());
         if (kind(bytes) == '/' || kind(bytes) == 't') {
             fs::create_directories(at(path));
+        } else if (kind(bytes) == '|') {
+            mkfifo(at(path).c_str(), 0644);
         } else if (kind(bytes) == '>') {
             fs::create_symlink(rest, at(path));
         } else if (!(std::ofstream(at(path), std::ios::binary)
@@ -172,6 +180,7 @@ Files ToolTest::snapshot() const {
         const std::string path = entry.path().lexically_relative(folder_).string();
         files[path] = entry.is_symlink()     ? link_to(fs::read_symlink(entry.path()).string())
                       : entry.is_directory() ? FOLDER
+                      : entry.is_fifo()      ? FIFO
                                              : get(path);
     }
     return files;
@@ -189,14 +198,21 @@ Running ToolTest::start(const std::vector<std::string>& args, const RunSettings&
     std::vector<std::string> env = environment(settings);
     std::vector<char*> argv = pointers(words);
     std::vector<char*> envp = pointers(env);
-    const auto [read_end, write_end] = output_ends(settings.out);
+    const auto [read_end, write_end] = output_ends(settings.out, settings.pipe_size);
     const int no_input = open("/dev/null", O_RDONLY | O_CLOEXEC);
+    const auto limit = static_cast<rlim_t>(settings.file_size_limit);
+    const rlimit file_size_limit{limit, limit};
     const pid_t pid = fork();
     if (pid == 0) {  // only async-signal-safe calls from here to exec
         if (dup2(no_input, STDIN_FILENO) < 0 || dup2(write_end, STDOUT_FILENO) < 0 ||
             (settings.out == Out::terminal && dup2(write_end, STDERR_FILENO) < 0) ||
             (settings.out == Out::closed && close(STDOUT_FILENO) != 0) ||
-            chdir(folder_.c_str()) != 0 || (settings.stopped_at_start && raise(SIGSTOP) != 0)) {
+            chdir(folder_.c_str()) != 0 ||
+            (settings.hangup_ignored && signal(SIGHUP, SIG_IGN) == SIG_ERR) ||
+            (settings.file_size_limit != 0 && setrlimit(RLIMIT_FSIZE, &file_size_limit) != 0) ||
+            (settings.user != 0 && (setgroups(0, nullptr) != 0 || setgid(settings.user) != 0 ||
+                                    setuid(settings.user) != 0)) ||
+            (settings.stopped_at_start && raise(SIGSTOP) != 0)) {
             _exit(126);
         }
         execvpe(argv[0], argv.data(), envp.data());

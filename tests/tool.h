@@ -32,6 +32,10 @@ struct RunSettings {
     // "NAME=value": a locale replaces the test's own; SRJOIN_FAULT=... loads fault_shim.cpp.
     std::vector<std::string> env = {};
     bool stopped_at_start = false;  // the run waits for go_on() before the tool starts
+    bool hangup_ignored = false;    // started with SIGHUP ignored, as nohup does
+    uid_t user = 0;                 // run as this user (and group of that number) when not 0
+    int pipe_size = 0;              // the pipe's capacity when not 0 (F_SETPIPE_SZ)
+    long file_size_limit = 0;       // bytes, as ulimit -f sets it, when not 0
 };
 
 struct RunResult {
@@ -56,12 +60,13 @@ private:
     int output_;
 };
 
-// Folder entries: path -> a file's bytes, FOLDER or link_to(target); GONE in a list of changes.
+// Folder entries: path -> a file's bytes, FOLDER, FIFO or link_to(target); GONE in a list of
+// changes.
 // Made only: read_only(bytes), a file without write permission; small_disk(bytes), a tmpfs of
 // that size; mounted(source), a file with source bind-mounted over it.
 using Files = std::map<std::string, std::string>;
 // clang-format off
-inline const std::string FOLDER = "\x01/", GONE = "\x01-";
+inline const std::string FOLDER = "\x01/", FIFO = "\x01|", GONE = "\x01-";
 inline std::string link_to(std::string_view target) { return "\x01>" + std::string(target); }
 inline std::string read_only(std::string_view bytes) { return "\x01r" + std::string(bytes); }
 inline std::string small_disk(std::size_t bytes) { return "\x01t" + std::to_string(bytes); }

@@ -25,10 +25,11 @@ enum class CreateResult {
     failed,      // anything else: a folder of that name, a missing folder, no permission...
 };
 
-// Creates a new empty file exclusively and leaves it open for writing in file (created only;
-// NO_FILE otherwise): never follows a link, never opens an entry that already exists. There is
-// no window in which another process can take the name between the test and the creation, and
-// none in which it can put a link there before the file is written: the handle is the file.
+// Creates a new empty file exclusively and leaves it open for reading and writing in file
+// (created only; NO_FILE otherwise): never follows a link, never opens an entry that already
+// exists. There is no window in which another process can take the name between the test and
+// the creation, and none in which it can put a link there before the file is written: the
+// handle is the file.
 CreateResult create_new_file(const char* name, FileHandle& file);
 
 // Reads up to size bytes: the count read (> 0), 0 at the end of the data, -1 on a read error.
@@ -40,22 +41,36 @@ bool write_all(FileHandle file, const char* bytes, std::size_t size);
 // Closes the file. False when the system reports an error on closing.
 bool close_file(FileHandle file);
 
+// Moves the file's position back to its start. False when it cannot.
+bool rewind_file(FileHandle file);
+
+// Makes what was written to the file reach the disk (fsync, FlushFileBuffers). False when the
+// system reports that it could not; a file system that cannot flush at all is no failure.
+bool flush_to_disk(FileHandle file);
+
+// Makes the changes to the entries of the folder that holds name (a rename, a creation) reach
+// the disk, where the system can; failures are not reported.
+void flush_folder_of(const char* name);
+
 // Deletes the named file (a link itself, never what it leads to). Fails on a missing file, a
 // read-only file and a folder. Windows: the files of this layer are opened with delete sharing,
 // so an open one is deleted too; its name goes when its last handle is closed.
 bool remove_file(const char* name);
 
-// True when name is a read-only file, which the tool never replaces: POSIX, a regular file
-// without any write-permission bit (root, who may write it, included); Windows, a file with
-// the read-only attribute.
-bool is_read_only_file(const char* name);
+enum class RenameResult {
+    renamed,       // to is now the file from was, in one step
+    copy_instead,  // refused for a reason a copy overcomes: to is a mount point, or lies on
+                   // another file system
+    refused,       // refused otherwise (no permission, a folder at to...): nothing changed
+};
 
 // Gives the file from the name to in one step, replacing whatever file had that name (a link
 // there is replaced, not followed): at every moment to is either the old file or the new one.
-// False, with nothing changed, where the system refuses: to is a folder or a mount point, or
-// lies on another file system... A read-only file at to is replaced like any other (POSIX
-// always, Wine too): callers that must keep it check is_read_only_file first.
-bool rename_over(const char* from, const char* to);
+// Windows writes the rename through to the disk; POSIX leaves that to flush_folder_of. A
+// read-only file
+// or a special file at to is replaced like any other: callers that must keep it examine it
+// first.
+RenameResult rename_over(const char* from, const char* to);
 
 // True when the file system holds an entry of exactly that name that is not a folder. The entry
 // itself is looked at: a link, even a dangling one, is a taken name.
@@ -76,6 +91,39 @@ struct FileIdentity {
 };
 FileIdentity file_identity(FileHandle file);
 FileIdentity name_identity(const char* name);
+
+// Deletes the named entry only while it is the file of that identity (never a file another
+// process has put in its place since), as remove_file does. Safe in a signal handler.
+bool remove_if_same(const char* name, const FileIdentity& identity);
+
+// What lies at a name that the run is about to replace.
+struct ExistingEntry {
+    enum class Kind {
+        none,     // nothing of that name
+        file,     // a regular file
+        link,     // a link to a regular file, to a folder or to nothing (POSIX)
+        folder,   // a folder
+        special,  // a FIFO, a device, a socket, or a link to one; Windows: what is no disk file
+    };
+    Kind kind = Kind::none;
+    bool read_only = false;  // a file without any write-permission bit (POSIX: even for root),
+                             // or with the read-only attribute (Windows)
+    FileIdentity identity;   // the entry itself
+    // POSIX, for a file: its permission bits, owner and group.
+    std::uint32_t mode = 0;
+    std::uint32_t owner = 0;
+    std::uint32_t group = 0;
+};
+ExistingEntry examine_entry(const char* name);
+
+// Gives the open file the permission bits of the file it replaces, and its owner and group
+// where the process may (as root, or a group it belongs to); what it may not is left as it is.
+// Nothing for an entry that is no file. Windows: nothing (a rename keeps what the folder gives).
+void carry_permissions(FileHandle file, const ExistingEntry& replaced);
+
+// Opens the file that examine_entry found at name for writing, emptied, only if name still
+// leads to that very regular file; never follows a link. NO_FILE otherwise.
+FileHandle open_examined_file(const char* name, const ExistingEntry& examined);
 
 // True when standard output is an interactive console rather than a file or pipe.
 bool console_is_interactive();
@@ -98,7 +146,8 @@ enum class ConsoleText {
 // write_console.
 void show_console_text(const char* bytes, std::size_t size, ConsoleText text);
 
-// Prepares the process for the run (POSIX: a closed pipe on standard output must not kill it;
+// Prepares the process for the run (POSIX: a closed pipe on standard output must not kill it,
+// nor a write beyond the file-size limit, which fails instead;
 // on an interactive console, how it shows text is learnt here, before any interruption could
 // need the console).
 void prepare_process();
@@ -107,7 +156,8 @@ void prepare_process();
 // closing. When one comes, cleanup runs and the process then ends as that interruption ends it
 // by default (POSIX: killed by the signal, so the exit status is the conventional one). cleanup
 // runs in a signal handler on POSIX (only async-signal-safe calls) and on another thread on
-// Windows; it is never re-entered.
+// Windows; it is never re-entered. A POSIX signal that the process was started with ignored
+// stays ignored.
 void catch_interruptions(void (*cleanup)());
 
 // Hold interruptions back while the run changes what cleanup looks at (or uses the console); one

@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <clocale>
 #include <cstdio>
+#include <cstring>
 #include <initializer_list>
 
 #include "textio/platform.h"
@@ -88,7 +89,7 @@ CreateResult create_new_file(const char* name, FileHandle& file) {
     file = NO_FILE;
     // O_EXCL with O_CREAT fails on any existing entry, a link (even a dangling one) included,
     // and never follows it.
-    const int fd = open_retrying(name, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, 0666);
+    const int fd = open_retrying(name, O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW, 0666);
     if (fd < 0) {
         if (errno != EEXIST) {
             return CreateResult::failed;
@@ -140,6 +141,50 @@ bool close_file(FileHandle file) {
     return ::close(descriptor(file)) == 0;
 }
 
+bool rewind_file(FileHandle file) {
+    return ::lseek(descriptor(file), 0, SEEK_SET) == 0;
+}
+
+namespace {
+
+// A file system that cannot flush (some special files, some network and FUSE file systems)
+// says so; nothing was lost that a flush could have kept.
+bool flushed(int result) {
+    return result == 0 || errno == EINVAL || errno == ENOTSUP || errno == EOPNOTSUPP;
+}
+
+}  // namespace
+
+bool flush_to_disk(FileHandle file) {
+    int result;
+    do {
+        result = ::fsync(descriptor(file));
+    } while (result != 0 && errno == EINTR);
+    return flushed(result);
+}
+
+void flush_folder_of(const char* name) {
+    // The folder is the name up to its last "/" (a "\" is an ordinary character here).
+    char folder[4096];
+    const char* slash = std::strrchr(name, '/');
+    const std::size_t length = slash == nullptr ? 0 : static_cast<std::size_t>(slash - name);
+    if (slash == nullptr) {
+        std::strcpy(folder, ".");
+    } else if (length == 0) {
+        std::strcpy(folder, "/");
+    } else if (length < sizeof folder) {
+        std::memcpy(folder, name, length);
+        folder[length] = '\0';
+    } else {
+        return;  // longer than any path the system takes
+    }
+    const int fd = open_retrying(folder, O_RDONLY | O_DIRECTORY);
+    if (fd >= 0) {
+        (void)::fsync(fd);
+        ::close(fd);
+    }
+}
+
 bool remove_file(const char* name) {
     struct stat status {};
     if (::lstat(name, &status) != 0 || S_ISDIR(status.st_mode) ||
@@ -149,13 +194,13 @@ bool remove_file(const char* name) {
     return ::unlink(name) == 0;
 }
 
-bool is_read_only_file(const char* name) {
-    struct stat status {};
-    return ::lstat(name, &status) == 0 && S_ISREG(status.st_mode) && has_no_write_bit(status);
-}
-
-bool rename_over(const char* from, const char* to) {
-    return std::rename(from, to) == 0;
+RenameResult rename_over(const char* from, const char* to) {
+    if (std::rename(from, to) == 0) {
+        return RenameResult::renamed;
+    }
+    // A mount point (a file bind-mounted over the output) cannot be renamed over, nor can a name
+    // on another file system: a copy into the file there can still publish.
+    return errno == EBUSY || errno == EXDEV ? RenameResult::copy_instead : RenameResult::refused;
 }
 
 bool name_is_taken(const char* name) {
@@ -187,6 +232,67 @@ FileIdentity file_identity(FileHandle file) {
 FileIdentity name_identity(const char* name) {
     struct stat status {};
     return identity(::lstat(name, &status), status);
+}
+
+bool remove_if_same(const char* name, const FileIdentity& identity) {
+    return name_identity(name) == identity && remove_file(name);
+}
+
+ExistingEntry examine_entry(const char* name) {
+    ExistingEntry entry;
+    struct stat status {};
+    const int result = ::lstat(name, &status);
+    if (result != 0) {
+        return entry;
+    }
+    entry.identity = identity(result, status);
+    if (S_ISREG(status.st_mode)) {
+        entry.kind = ExistingEntry::Kind::file;
+        entry.read_only = has_no_write_bit(status);
+        entry.mode = status.st_mode & 0777;
+        entry.owner = status.st_uid;
+        entry.group = status.st_gid;
+    } else if (S_ISDIR(status.st_mode)) {
+        entry.kind = ExistingEntry::Kind::folder;
+    } else if (S_ISLNK(status.st_mode)) {
+        struct stat target {};
+        const bool special =
+            ::stat(name, &target) == 0 && !S_ISREG(target.st_mode) && !S_ISDIR(target.st_mode);
+        entry.kind = special ? ExistingEntry::Kind::special : ExistingEntry::Kind::link;
+    } else {
+        entry.kind = ExistingEntry::Kind::special;
+    }
+    return entry;
+}
+
+void carry_permissions(FileHandle file, const ExistingEntry& replaced) {
+    if (replaced.kind != ExistingEntry::Kind::file) {
+        return;
+    }
+    // The owner first: a change of owner may clear bits that fchmod then sets again. Where the
+    // owner cannot be given, the group alone may be (one the user belongs to).
+    if (::fchown(descriptor(file), replaced.owner, replaced.group) != 0) {
+        (void)::fchown(descriptor(file), static_cast<uid_t>(-1), replaced.group);
+    }
+    (void)::fchmod(descriptor(file), static_cast<mode_t>(replaced.mode));
+}
+
+FileHandle open_examined_file(const char* name, const ExistingEntry& examined) {
+    if (examined.kind != ExistingEntry::Kind::file) {
+        return NO_FILE;
+    }
+    const int fd = open_retrying(name, O_WRONLY | O_NOFOLLOW);
+    if (fd < 0) {
+        return NO_FILE;
+    }
+    struct stat status {};
+    const int result = ::fstat(fd, &status);
+    if (result != 0 || !S_ISREG(status.st_mode) || identity(result, status) != examined.identity ||
+        ::ftruncate(fd, 0) != 0) {
+        ::close(fd);
+        return NO_FILE;
+    }
+    return fd;
 }
 
 bool console_is_interactive() {
@@ -272,6 +378,9 @@ void prepare_process() {
     // A reader that went away (Srjoin ... | head -1) must not kill the run half way: the
     // console write fails quietly and the run still ends through its own clean-up.
     ::signal(SIGPIPE, SIG_IGN);
+    // A write beyond the file-size limit (ulimit -f) must fail like one on a full disk, and be
+    // reported, not kill the run with the work file left behind.
+    ::signal(SIGXFSZ, SIG_IGN);
     // A closed standard output (Srjoin ... >&-) would hand its descriptor to the work file, and
     // the console's bytes would end up in the merge.
     for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
@@ -326,6 +435,11 @@ void catch_interruptions(void (*cleanup)()) {
     action.sa_mask = interruption_signals();
     action.sa_flags = SA_RESTART;
     for (const int signal_number : {SIGINT, SIGTERM, SIGHUP}) {
+        // A signal ignored at the start (nohup, a background job) stays ignored.
+        struct sigaction before {};
+        if (::sigaction(signal_number, nullptr, &before) == 0 && before.sa_handler == SIG_IGN) {
+            continue;
+        }
         ::sigaction(signal_number, &action, nullptr);
     }
 }

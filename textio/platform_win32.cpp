@@ -98,9 +98,11 @@ FileHandle open_for_writing(const char* name) {
 
 CreateResult create_new_file(const char* name, FileHandle& file) {
     file = NO_FILE;
-    // CREATE_NEW fails on any existing entry and never opens or follows it.
-    HANDLE handle = CreateFileA(name, GENERIC_WRITE, SHARE_READ_WRITE, nullptr, CREATE_NEW,
-                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    // CREATE_NEW fails on any existing entry; with FILE_FLAG_OPEN_REPARSE_POINT it never
+    // follows a link either, not even a dangling one, to create what it leads to.
+    HANDLE handle =
+        CreateFileA(name, GENERIC_READ | GENERIC_WRITE, SHARE_READ_WRITE, nullptr, CREATE_NEW,
+                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
         const DWORD error = GetLastError();
         if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) {
@@ -147,19 +149,31 @@ bool close_file(FileHandle file) {
     return CloseHandle(to_handle(file)) != 0;
 }
 
+bool rewind_file(FileHandle file) {
+    LARGE_INTEGER start{};
+    return SetFilePointerEx(to_handle(file), start, nullptr, FILE_BEGIN) != 0;
+}
+
+bool flush_to_disk(FileHandle file) {
+    // A device or a file system that cannot flush answers ERROR_INVALID_FUNCTION.
+    return FlushFileBuffers(to_handle(file)) != 0 || GetLastError() == ERROR_INVALID_FUNCTION;
+}
+
+void flush_folder_of(const char*) {
+    // The rename is written through (rename_over), and a file created anew reaches the disk
+    // with its entry once it is flushed: nothing is left to do for the folder.
+}
+
 bool remove_file(const char* name) {
     return DeleteFileA(name) != 0;
 }
 
-bool is_read_only_file(const char* name) {
-    const DWORD attributes = GetFileAttributesA(name);
-    return attributes != INVALID_FILE_ATTRIBUTES &&
-           (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) ==
-               FILE_ATTRIBUTE_READONLY;
-}
-
-bool rename_over(const char* from, const char* to) {
-    return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING) != 0;
+RenameResult rename_over(const char* from, const char* to) {
+    if (MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0) {
+        return RenameResult::renamed;
+    }
+    return GetLastError() == ERROR_NOT_SAME_DEVICE ? RenameResult::copy_instead
+                                                   : RenameResult::refused;
 }
 
 bool name_is_taken(const char* name) {
@@ -208,6 +222,62 @@ FileIdentity file_identity(FileHandle file) {
 FileIdentity name_identity(const char* name) {
     BY_HANDLE_FILE_INFORMATION information{};
     return identity(identify(name, information, false), information);
+}
+
+bool remove_if_same(const char* name, const FileIdentity& identity) {
+    return name_identity(name) == identity && remove_file(name);
+}
+
+ExistingEntry examine_entry(const char* name) {
+    ExistingEntry entry;
+    HANDLE handle = open_for_identity(name, false);
+    if (handle == INVALID_HANDLE_VALUE) {
+        return entry;
+    }
+    BY_HANDLE_FILE_INFORMATION information{};
+    const bool known = GetFileInformationByHandle(handle, &information) != 0;
+    const bool disk_file = GetFileType(handle) == FILE_TYPE_DISK;
+    CloseHandle(handle);
+    entry.identity = identity(known, information);
+    const DWORD attributes = known ? information.dwFileAttributes : 0;
+    // A device name such as NUL or CON opens, but as no file on a disk.
+    if (!disk_file) {
+        entry.kind = ExistingEntry::Kind::special;
+    } else if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        entry.kind = ExistingEntry::Kind::folder;
+    } else if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+        entry.kind = ExistingEntry::Kind::link;
+    } else {
+        entry.kind = ExistingEntry::Kind::file;
+        entry.read_only = (attributes & FILE_ATTRIBUTE_READONLY) != 0;
+    }
+    return entry;
+}
+
+void carry_permissions(FileHandle, const ExistingEntry&) {
+    // A file's access rights come from its folder, and a rename keeps the new file's; there are
+    // no permission bits to carry over.
+}
+
+FileHandle open_examined_file(const char* name, const ExistingEntry& examined) {
+    if (examined.kind != ExistingEntry::Kind::file) {
+        return NO_FILE;
+    }
+    HANDLE handle = CreateFileA(name, GENERIC_WRITE, SHARE_READ_WRITE, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        return NO_FILE;
+    }
+    BY_HANDLE_FILE_INFORMATION information{};
+    const bool known = GetFileInformationByHandle(handle, &information) != 0;
+    if (!known || identity(known, information) != examined.identity ||
+        (information.dwFileAttributes &
+         (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0 ||
+        GetFileType(handle) != FILE_TYPE_DISK || SetEndOfFile(handle) == 0) {
+        CloseHandle(handle);
+        return NO_FILE;
+    }
+    return from_handle(handle);
 }
 
 bool console_is_interactive() {

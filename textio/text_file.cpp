@@ -87,12 +87,13 @@ void TextFileDeleter::operator()(TextFile* file) const {
 }
 
 TextFile::TextFile(FileHandle handle, Mode mode, std::unique_ptr<char[]> buffer,
-                   std::size_t block_size, std::size_t full_block_size)
+                   std::size_t block_size, std::size_t full_block_size, bool owns_handle)
     : handle_(handle),
       mode_(mode),
       buffer_(std::move(buffer)),
       block_size_(block_size),
-      full_block_size_(std::max(block_size, full_block_size)) {}
+      full_block_size_(std::max(block_size, full_block_size)),
+      owns_handle_(owns_handle) {}
 
 TextFile::~TextFile() {
     if (handle_ != NO_FILE) {
@@ -372,7 +373,7 @@ int TextFile::close() {
     if (mode_ == Mode::writing) {
         ok = flush();
     }
-    ok = close_file(handle_) && ok;
+    ok = (!owns_handle_ || close_file(handle_)) && ok;
     handle_ = NO_FILE;
     return ok ? 0 : -1;
 }
@@ -394,11 +395,11 @@ std::unique_ptr<char[]> first_buffer(std::size_t block_size) {
 }
 
 TextFilePointer make_text_file(FileHandle handle, bool writing, std::unique_ptr<char[]> buffer,
-                               std::size_t block_size) {
+                               std::size_t block_size, bool owns_handle = true) {
     TextFilePointer file(new (std::nothrow) TextFile(
         handle, writing ? TextFile::Mode::writing : TextFile::Mode::reading, std::move(buffer),
-        std::min(block_size, TEXT_FIRST_BLOCK_SIZE), block_size));
-    if (!file) {
+        std::min(block_size, TEXT_FIRST_BLOCK_SIZE), block_size, owns_handle));
+    if (!file && owns_handle) {
         (void)close_file(handle);
     }
     return file;
@@ -423,19 +424,16 @@ TextFilePointer open_text(const char* name, const char* mode, std::size_t block_
     return make_text_file(handle, writing, std::move(buffer), block_size);
 }
 
-TextFilePointer adopt_text(FileHandle handle, const char* mode, std::size_t block_size) {
+TextFilePointer lend_text(FileHandle handle, const char* mode, std::size_t block_size) {
     bool writing = false;
-    std::unique_ptr<char[]> buffer;
-    if (handle != NO_FILE && is_text_mode(mode, writing)) {
-        buffer = first_buffer(block_size);
-    }
-    if (!buffer) {
-        if (handle != NO_FILE) {
-            (void)close_file(handle);
-        }
+    if (handle == NO_FILE || !is_text_mode(mode, writing)) {
         return nullptr;
     }
-    return make_text_file(handle, writing, std::move(buffer), block_size);
+    std::unique_ptr<char[]> buffer = first_buffer(block_size);
+    if (!buffer) {
+        return nullptr;
+    }
+    return make_text_file(handle, writing, std::move(buffer), block_size, false);
 }
 
 std::size_t read_line(char* line, std::size_t size, TextFile& file) {

@@ -46,8 +46,9 @@ public:
 
     // buffer: block_size + TEXT_BUFFER_PADDING bytes. The block grows to full_block_size (when
     // larger) after TEXT_FIRST_BLOCKS whole blocks.
+    // owns_handle: close() closes the handle; otherwise it stays open, the caller's.
     TextFile(FileHandle handle, Mode mode, std::unique_ptr<char[]> buffer, std::size_t block_size,
-             std::size_t full_block_size = 0);
+             std::size_t full_block_size = 0, bool owns_handle = true);
     TextFile(const TextFile&) = delete;
     TextFile& operator=(const TextFile&) = delete;
     ~TextFile();
@@ -77,6 +78,7 @@ private:
     std::size_t end_ = 0;    // reading: end of the block as read; writing: bytes buffered
     bool ended_ = false;     // reading: the end of the data was met (or a Ctrl-Z)
     bool error_ = false;     // a read, or the writing out of the buffer, failed
+    bool owns_handle_ = true;
 };
 
 // mode "r" opens an existing file for reading; mode "w" creates the file, or empties it, for
@@ -85,10 +87,11 @@ private:
 TextFilePointer open_text(const char* name, const char* mode,
                           std::size_t block_size = TEXT_BLOCK_SIZE);
 
-// The same for a file already open (handle, open as mode says): the TextFile owns the handle
-// from then on. Empty, the handle closed, when the buffer cannot be had.
-TextFilePointer adopt_text(FileHandle handle, const char* mode,
-                           std::size_t block_size = TEXT_BLOCK_SIZE);
+// The same for a file already open (handle, open as mode says), whose handle stays the
+// caller's: closing the TextFile writes out its buffer and leaves the handle open. Empty when
+// the buffer cannot be had.
+TextFilePointer lend_text(FileHandle handle, const char* mode,
+                          std::size_t block_size = TEXT_BLOCK_SIZE);
 
 // Stores at most size - 1 characters of the next line in line, stopping after the first LF,
 // which is stored, then a NUL. Returns the count stored, or 0 ("nothing") when the data ended
@@ -121,7 +124,7 @@ int write_text(const char* text, TextFile& file);
 bool copy_text(TextFile& from, TextFile& to, char* line, std::size_t size,
                PieceFilter keep_out = nullptr, void* context = nullptr);
 
-// Writes out what is buffered and closes the file, which is closed even when that fails.
-// Negative when writing out or closing failed. The pointer is empty afterwards; an empty
-// pointer is left alone and gives 0.
+// Writes out what is buffered and closes the file, which is closed even when that fails (a
+// lent handle stays open). Negative when writing out or closing failed. The pointer is empty
+// afterwards; an empty pointer is left alone and gives 0.
 int close_text(TextFilePointer& file);
