@@ -24,7 +24,7 @@ int main(int argc, char** argv) {
 
     show_line(BANNER);
     if (argc < 3) {
-        for (const std::string_view line : USAGE_LINES) {
+        for (const ToolText& line : USAGE_LINES) {
             show_line(line);
         }
         finish_run(255);

@@ -101,7 +101,17 @@ std::vector<Promise> promises() {
     const std::string a60 = lines("A", 60 << 10), b60 = lines("B", 60 << 10);
     const std::string fail = "SRJOIN_FAULT=fail-", utf8 = "LC_ALL=C.UTF-8";
     const std::string after_a_block = ":" + std::to_string(BLOCK + 1000);
-    const Platform posix = Platform::posix, windows = Platform::windows;
+    const Platform any = Platform::any, posix = Platform::posix, windows = Platform::windows;
+    // A terminal whose locale is set by these alone, whatever the test's own.
+    auto terminal = [](std::vector<std::string> env) {
+        for (const std::string unset : {"LC_ALL=", "LC_CTYPE=", "LC_MESSAGES=", "LANG="}) {
+            if (std::ranges::none_of(
+                    env, [&](const std::string& set) { return set.starts_with(unset); })) {
+                env.push_back(unset);
+            }
+        }
+        return RunSettings{.out = Out::terminal, .env = env};
+    };
     // clang-format off
     return {
         // The command line.
@@ -240,11 +250,16 @@ std::vector<Promise> promises() {
         // The console: redirected, the tool's bytes; on a terminal, what it shows.
         {"PipeUnderUtf8Locale", {"a+b", "出力"}, AB,
          {{CREATED, "出力.mot"}}, 0, {{"出力.mot", MERGED}}, posix, {.env = {utf8}}},
-        {"Utf8Terminal", {"a+" + long_name, "出力"}, AB,
+        {"JapaneseTerminal", {"a+" + long_name, "出力"}, AB,
          {{SKIPPED, long_name + ".MOT"}, {CREATED, "出力.mot"}}, 0, {{"出力.mot", "S1A\r\n" + FALLBACK}},
-         posix, {.out = Out::terminal, .env = {"LANG=C", utf8}}, true},
-        {"CLocaleTerminal", {"a+b", HYO}, AB, {{CREATED, HYO + ".mot"}}, 0, {{HYO + ".mot", MERGED}},
-         posix, {.out = Out::terminal, .env = {"LC_ALL=C"}}},
+         posix, terminal({"LC_ALL=ja_JP.UTF-8"}), true},
+        {"MissingUtf8Locale", {"a+b", "out"}, AB, OUT, 0, out(MERGED), posix, terminal({"LANG=ja_XX.UTF-8"}), true},
+        // Elsewhere than on a Japanese terminal, English (Wine: LC_MESSAGES sets the UI language).
+        {"EnglishTerminal", {"a+gone+b", "out"}, AB, {{EN_SKIPPED, "gone.MOT"}, {EN_CREATED, "out.mot"}}, 0,
+         out(MERGED), any, terminal({"LC_MESSAGES=C", "LANG=ja_JP.UTF-8"})},
+        {"EnglishUsage", {"a+b"}, AB, {{EN_USAGE}}, 255, {}, any, terminal({"LC_MESSAGES=C", "LANG=ja_JP.UTF-8"})},
+        {"ControlBytesInNamesEscaped", {"a+\t\x1B]0;\x7F+b", "out"}, AB,
+         {{SKIPPED, "\\x09\\x1B]0;\\x7F.MOT"}, OUT[0]}, 0, out(MERGED), any, terminal({"LANG=ja_JP.UTF-8"}), true},
         {"ClosedStandardOutput", {missing + "+b", "out"}, AB, {}, 0, {{"out.mot", MERGED}},
          posix, {.out = Out::closed}},
 
