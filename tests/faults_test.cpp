@@ -39,7 +39,7 @@ TEST_P(Interruption, CleansUpAndEndsByTheSignal) {
         GTEST_SKIP() << "the shim reaches only the tool built here; Windows knows Ctrl-C";
     }
     const std::string a(300 * 1000, 'A');  // more than a block, without a line break
-    const std::string merged = a + "S1B\r\n" + FALLBACK;
+    const std::string merged = a + "\r\nS1B\r\n" + FALLBACK;
     ASSERT_TRUE(make({{"a.MOT", a},
                       {"b.MOT", "S1B\n"},
                       {"out.mot", "OLD"},
@@ -215,7 +215,8 @@ TEST_F(Runs, FiftyMegabyteLine) {
     const RunResult result = run({"huge+empty", "out"});
 
     EXPECT_EQ(result.exit_code, 0);
-    EXPECT_TRUE(get("out.mot") == line + FALLBACK) << "the output is not the line and the fallback";
+    EXPECT_TRUE(get("out.mot") == line + "\r\n" + FALLBACK)
+        << "the output is not the line and the fallback";
 }
 
 }  // namespace
