@@ -261,6 +261,8 @@ std::vector<Promise> promises() {
         {"JapaneseTerminal", {"a+" + long_name, "出力"}, AB,
          {{SKIPPED, long_name + ".MOT"}, {CREATED, "出力.mot"}}, 0, {{"出力.mot", "S1A\r\n" + FALLBACK}},
          posix, terminal({"LC_ALL=ja_JP.UTF-8"}), true},
+        {"ShiftJisTerminal", {"a+b", HYO}, AB, {{CREATED, HYO + ".mot"}}, 0, {{HYO + ".mot", MERGED}},
+         posix, terminal({"LANG=ja_JP.SJIS"})},
         {"MissingUtf8Locale", {"a+b", "out"}, AB, OUT, 0, out(MERGED), posix, terminal({"LANG=ja_XX.UTF-8"}), true},
         // Elsewhere than on a Japanese terminal, English (Wine: LC_MESSAGES sets the UI language).
         {"EnglishTerminal", {"a+gone+b", "out"}, AB, {{EN_SKIPPED, "gone.MOT"}, {EN_CREATED, "out.mot"}}, 0,
