@@ -1,5 +1,6 @@
 #include "run/input_names.h"
 
+#include <algorithm>
 #include <cstring>
 
 GivenName give_default_extension(std::string_view name, std::string_view extension,
@@ -22,6 +23,9 @@ GivenName give_default_extension(std::string_view name, std::string_view extensi
 }
 
 int split_input_list(std::string_view list, RunState& run) {
+    if (std::count(list.begin(), list.end(), '+') >= MAX_INPUTS) {
+        return MAX_INPUTS + 1;
+    }
     int count = 0;
     std::size_t start = 0;
     for (;;) {
@@ -31,7 +35,7 @@ int split_input_list(std::string_view list, RunState& run) {
         slot.given =
             give_default_extension(element, INPUT_DEFAULT_EXTENSION, slot.name, run.name_rules);
         ++count;
-        if (plus == std::string_view::npos || count == MAX_INPUTS) {
+        if (plus == std::string_view::npos) {
             break;
         }
         start = plus + 1;

@@ -13,6 +13,7 @@
 GivenName give_default_extension(std::string_view name, std::string_view extension,
                                  std::span<char> destination, const NameRules& rules);
 
-// Fills run.input_names from the "+"-joined list, at most MAX_INPUTS names (the rest of the list
-// is ignored); an empty element becomes ".MOT". Returns the count, which is never below 1.
+// Fills run.input_names from the "+"-joined list; an empty element becomes ".MOT". Returns the
+// count of names, which is never below 1. A list of more than MAX_INPUTS names (empty ones
+// count) is not stored, and gives MAX_INPUTS + 1.
 int split_input_list(std::string_view list, RunState& run);

@@ -1,8 +1,8 @@
 // Srjoin: merges Motorola S-record files into one.
 //   Srjoin file1+file2+... out_file
 // Exit codes: 0 published; 1 no work file could be created; 2 the work file does not open;
-// 3 writing the work file or reading an input failed; 4 the output could not be published;
-// 255 too few arguments or input names.
+// 3 writing the work file or reading an input failed; 4 no input opened, or the output could not
+// be published; 255 too few arguments, too few or too many input names.
 #include <span>
 
 #include "run/finish_run.h"
@@ -15,6 +15,16 @@
 #include "run/work_file.h"
 #include "textio/console.h"
 
+namespace {
+
+void show_usage() {
+    for (const ToolText& line : USAGE_LINES) {
+        show_line(line);
+    }
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
     prepare_process();
     clean_up_on_interruption();
@@ -24,12 +34,16 @@ int main(int argc, char** argv) {
 
     show_line(BANNER);
     if (argc < 3) {
-        for (const std::string_view line : USAGE_LINES) {
-            show_line(line);
-        }
+        show_usage();
         finish_run(255);
     }
-    if (split_input_list(argv[1], run) < 2) {
+    // A list too long is refused whole: a merge without some of its inputs is no image.
+    const int input_count = split_input_list(argv[1], run);
+    if (input_count > MAX_INPUTS) {
+        show_usage();
+        finish_run(255);
+    }
+    if (input_count < 2) {
         show_line(TOO_FEW_INPUTS);
         finish_run(255);
     }
@@ -73,6 +87,11 @@ int main(int argc, char** argv) {
     if (merged.result == MergeResult::input_read_failed) {
         show_message(INPUT_NOT_READ, run.input_names[merged.failed_input].name);
         finish_run(3);
+    }
+    // Nothing to merge: the old output stays, rather than become the fallback record alone.
+    if (merged.result == MergeResult::no_input_opened) {
+        show_message(OUTPUT_NOT_CREATED, run.output_name);
+        finish_run(4);
     }
 
     if (publish_output(run) != 0) {

@@ -7,7 +7,8 @@
 enum class MergeResult {
     done,               // the work file is complete and closed
     work_write_failed,  // writing, closing or flushing the work file failed
-    input_read_failed,  // reading an input failed part way
+    input_read_failed,  // reading an input failed part way, or it could not be set up
+    no_input_opened,    // every input was skipped: there is nothing to publish
 };
 
 struct MergeOutcome {
@@ -20,5 +21,6 @@ bool is_termination_record(const char* line, std::size_t length);
 
 // Merges run.input_names into run.work_file, which must be open for writing; closes it and
 // flushes run.work_handle to the disk when done. An input that does not open is skipped with
-// its message.
+// its message. Every input's last line, and the termination record, end with a line break in
+// the work file.
 MergeOutcome merge_inputs(RunState& run);

@@ -5,7 +5,8 @@
 //   fail-read:<suffix>:<bytes>  reads of such a file fail with EIO once that many bytes were
 //   fail-fsync:<suffix>         read; flushing one to the disk (fsync, fdatasync) fails with EIO;
 //   fail-rename                 every rename fails with EXDEV; the first block (4 KiB or more)
-//   fail-alloc                  allocated after an exclusive creation is refused
+//   fail-alloc[:<suffix>]       allocated after an exclusive creation (after opening such a
+//                               file) is refused
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <unistd.h>
@@ -77,7 +78,9 @@ int open(const char* name, int flags, ...) {
     stop_if(stops);
     const int fd = real(name, flags, mode);
     stop_if(stops);
-    alloc_armed = alloc_armed || (exclusive && fd >= 0 && fault("fail-alloc"));
+    std::string_view suffix;
+    alloc_armed = alloc_armed || (fd >= 0 && fault("fail-alloc", &suffix) &&
+                                  (suffix.empty() ? exclusive : names("fail-alloc", name)));
     if (fd >= 0 && names("fail-read", name)) {
         read_fails = fd;
         bytes_read = 0;

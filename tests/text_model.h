@@ -43,19 +43,23 @@ inline bool is_termination_record(std::string_view piece) {
 }
 
 // What a run writes for these inputs: the pieces (at most 9997 characters) but the termination
-// records, then the last of those, or the fallback record.
+// records, then the last of those, or the fallback record. An input's last piece written, and
+// the record, end with a line break: one is added where the piece has none.
 inline std::string merged(const std::vector<std::string>& inputs) {
     std::string output, held = "S804FFDE40DE\n";
     for (const std::string& input : inputs) {
+        std::string last = "\n";  // the last piece written
         for (const std::string& piece : pieces(input, 9998)) {
             if (is_termination_record(piece)) {
                 held = piece;
             } else {
                 output += written(piece);
+                last = piece;
             }
         }
+        output += last.ends_with('\n') ? "" : "\r\n";
     }
-    return output + written(held);
+    return output + written(held) + (held.ends_with('\n') ? "" : "\r\n");
 }
 
 // Copies bytes with copy_text from a file read in blocks of from_block to one written in blocks

@@ -10,8 +10,10 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -32,12 +34,15 @@ std::string setting(const char* name) {
     return value != nullptr ? value : "";
 }
 
-// The run's own settings first, where they win over the test's (a locale setting is looked up
-// first to last); a fault loads the shim, before a sanitizer runtime, which must not mind.
+// The run's own settings, and the test's variables that they do not name (the tool and Wine
+// need not take the same one of two); a fault loads the shim, before a sanitizer runtime, which
+// must not mind.
 std::vector<std::string> environment(const RunSettings& settings) {
     std::vector<std::string> result = settings.env;
     for (char** entry = environ; *entry != nullptr; ++entry) {
-        if (!std::string_view(*entry).starts_with("ASAN_OPTIONS=")) {
+        const std::string_view name(*entry, std::strcspn(*entry, "=") + 1);
+        if (name != "ASAN_OPTIONS=" &&
+            std::ranges::none_of(settings.env, [&](auto& own) { return own.starts_with(name); })) {
             result.emplace_back(*entry);
         }
     }
@@ -108,6 +113,14 @@ RunResult Running::finish() {
             result.console.append(block, static_cast<std::size_t>(count));
         } else if (errno != EINTR) {
             break;
+        }
+    }
+    // Wine's console hides the cursor around each write and ends a line with CR CR LF.
+    if (tool_is_windows_build() && isatty(output_) == 1) {
+        for (const std::string mark : {"\x1B[?25l", "\x1B[?25h", "\r\r"}) {
+            for (std::size_t at; (at = result.console.find(mark)) != std::string::npos;) {
+                result.console.erase(at, mark == "\r\r" ? 1 : mark.size());
+            }
         }
     }
     close(output_);

@@ -122,6 +122,18 @@ inline constexpr std::string_view NOT_READ = "[%s]の読み込みに失敗しま
 inline constexpr std::string_view NOT_CREATED = "[%s]の作成に失敗しました。\n";
 inline constexpr std::string_view KEPT = "合算結果を作業ファイル[%s]に残しました。\n";
 inline constexpr std::string_view CREATED = "[%s]を作成しました。\n";
+// On a terminal whose language is not Japanese.
+inline constexpr std::string_view EN_SKIPPED = "Cannot open [%s]. ->Skipping\n",
+                                  EN_CREATED = "Created [%s].\n";
+inline constexpr std::string_view EN_USAGE =
+    "usage: Srjoin file1+file2+....file9 out_file\n"
+    "       Merges the Motorola S-format files file1,file2... and\n"
+    "       creates out_file.\n"
+    "       Only the last S7,S8,S9 record of the joined files is kept.\n"
+    "       out_file may have the same name as one of file1,file2....\n"
+    "       For example Srjoin tst1.mot+tst2.mot+tst3.mot tst1.mot or\n"
+    "              Srjoin tst1.mot+tst1.mot+tst1.mot tst1.mot is allowed too.\n"
+    "       Up to 50 files can be merged.\n";
 inline const std::string FALLBACK = "S804FFDE40DE\r\n", WORK = "___00000.___";
 
 // The differences between two snapshots, one line each; empty when they agree.

@@ -1,5 +1,6 @@
 #include "textio/console.h"
 
+#include <algorithm>
 #include <cstddef>
 
 #include "textio/platform.h"
@@ -32,20 +33,47 @@ void buffer_text(std::string_view text) {
     }
 }
 
-// An interactive console gets each piece at once, converted as what it is. LF is still written
-// as CR LF: a terminal shows that as one line break whether or not it maps LF itself.
-void show_text(std::string_view text, ConsoleText kind) {
+// An interactive console gets each piece at once, converted. LF is still written as CR LF: a
+// terminal shows that as one line break whether or not it maps LF itself.
+void show_tool_text(std::string_view text) {
     for (;;) {
         const std::size_t line_break = text.find('\n');
         const std::string_view line = text.substr(0, line_break);
         if (!line.empty()) {
-            show_console_text(line.data(), line.size(), kind);
+            show_console_text(line.data(), line.size(), ConsoleText::tool_text);
         }
         if (line_break == std::string_view::npos) {
             return;
         }
-        show_console_text("\r\n", 2, kind);
+        show_console_text("\r\n", 2, ConsoleText::tool_text);
         text.remove_prefix(line_break + 1);
+    }
+}
+
+bool is_control_byte(char byte) {
+    const auto value = static_cast<unsigned char>(byte);
+    return value < 0x20 || value == 0x7F;
+}
+
+// A name's control bytes (C0 and DEL) would reach the terminal as commands: a retitled window, a
+// cleared screen, a forged line. They are shown as \xHH. None of them is part of a multibyte
+// character in the encodings names come in (UTF-8, Shift-JIS and the other Windows code pages,
+// whose second bytes start at 0x40), so the name is cut only between characters.
+void show_name(std::string_view name) {
+    constexpr std::string_view HEX_DIGITS = "0123456789ABCDEF";
+    for (;;) {
+        const auto control = std::find_if(name.begin(), name.end(), is_control_byte);
+        const auto run = static_cast<std::size_t>(control - name.begin());
+        if (run > 0) {
+            show_console_text(name.data(), run, ConsoleText::name);
+        }
+        if (control == name.end()) {
+            return;
+        }
+        const auto byte = static_cast<unsigned char>(*control);
+        const char escaped[] = {'\\', 'x', HEX_DIGITS[byte >> 4], HEX_DIGITS[byte & 0xF]};
+        show_console_text(escaped, sizeof escaped, ConsoleText::tool_text);
+        name.remove_prefix(run + 1);
     }
 }
 
@@ -59,11 +87,18 @@ public:
             flush_console();  // keeps the order should standard output have changed
         }
     }
+    // Redirected output is the same in every language, as scripts expect: the Japanese bytes.
+    // English is for a reader who may not read them.
+    std::string_view in_its_language(const ToolText& text) const {
+        return interactive_ && !user_language_is_japanese() ? text.english : text.japanese;
+    }
     void put(std::string_view text, ConsoleText kind) const {
-        if (interactive_) {
-            show_text(text, kind);
-        } else {
+        if (!interactive_) {
             buffer_text(text);
+        } else if (kind == ConsoleText::name) {
+            show_name(text);
+        } else {
+            show_tool_text(text);
         }
     }
 
@@ -74,17 +109,18 @@ private:
 }  // namespace
 
 // Interruptions are held while the buffer changes: the clean-up after one writes it out.
-void show_line(std::string_view text) {
+void show_line(const ToolText& text) {
     hold_interruptions();
     const Message message;
-    message.put(text, ConsoleText::tool_text);
+    message.put(message.in_its_language(text), ConsoleText::tool_text);
     message.put("\n", ConsoleText::tool_text);
     allow_interruptions();
 }
 
-void show_message(std::string_view format, std::string_view name, std::string_view name_tail) {
+void show_message(const ToolText& text, std::string_view name, std::string_view name_tail) {
     hold_interruptions();
     const Message message;
+    const std::string_view format = message.in_its_language(text);
     const std::size_t placeholder = format.find("%s");
     if (placeholder == std::string_view::npos) {
         message.put(format, ConsoleText::tool_text);

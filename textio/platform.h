@@ -139,12 +139,18 @@ enum class ConsoleText {
 };
 
 // Shows bytes on an interactive console in the form it displays: POSIX converts the tool's
-// texts to UTF-8 when the locale's codeset is UTF-8 and leaves names as they are; Windows
+// texts to UTF-8 when the locale's codeset is UTF-8 (or, for a locale named but not installed,
+// its name says UTF-8) and leaves names as they are; Windows
 // shows both as Unicode (tool texts from code page 932, names from the ANSI code page).
 // Bytes that cannot be converted, or a console that needs no conversion, get the bytes as they
 // are. Nothing is allocated: conversions go through a fixed buffer. Errors are ignored, as for
 // write_console.
 void show_console_text(const char* bytes, std::size_t size, ConsoleText text);
+
+// True when the user reads Japanese: POSIX, the first of LC_ALL, LC_MESSAGES and LANG that is
+// set starts with "ja"; Windows, the user's UI language is Japanese. Learnt before any
+// interruption could ask (prepare_process), for an interactive console.
+bool user_language_is_japanese();
 
 // Prepares the process for the run (POSIX: a closed pipe on standard output must not kill it,
 // nor a write beyond the file-size limit, which fails instead;

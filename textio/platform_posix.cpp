@@ -10,8 +10,10 @@
 #include <cerrno>
 #include <clocale>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <initializer_list>
+#include <string_view>
 
 #include "textio/platform.h"
 
@@ -307,18 +309,41 @@ namespace {
 
 const iconv_t NO_CONVERTER = reinterpret_cast<iconv_t>(-1);
 
-// How the terminal shows the tool's texts, learnt once: through a converter from Shift-JIS to
-// UTF-8 when the locale's codeset is UTF-8, as they are otherwise.
+// How the terminal shows the tool's texts, learnt once: in which language, and through a
+// converter from Shift-JIS to UTF-8 when the locale's codeset is UTF-8, as they are otherwise.
 struct Terminal {
     bool learnt = false;
+    bool japanese = false;
     iconv_t tool_text_to_utf8 = NO_CONVERTER;
 };
 
 Terminal terminal;
 
-bool is_utf8_codeset(const char* codeset) {
-    return codeset != nullptr &&
-           (::strcasecmp(codeset, "UTF-8") == 0 || ::strcasecmp(codeset, "UTF8") == 0);
+bool is_utf8_codeset(std::string_view codeset) {
+    auto is = [codeset](std::string_view name) {
+        return codeset.size() == name.size() &&
+               ::strncasecmp(codeset.data(), name.data(), name.size()) == 0;
+    };
+    return is("UTF-8") || is("UTF8");
+}
+
+// The value of the first of these variables that is set and not empty, as the C library takes
+// them; empty when none is.
+std::string_view first_set(std::initializer_list<const char*> variables) {
+    for (const char* variable : variables) {
+        const char* value = std::getenv(variable);
+        if (value != nullptr && *value != '\0') {
+            return value;
+        }
+    }
+    return {};
+}
+
+// The codeset a locale's name gives ("ja_JP.UTF-8@modifier": "UTF-8"); empty when none.
+std::string_view codeset_named(std::string_view locale) {
+    const std::size_t dot = locale.find('.');
+    return dot == std::string_view::npos ? std::string_view{}
+                                         : locale.substr(dot + 1, locale.find('@') - dot - 1);
 }
 
 void learn_terminal() {
@@ -326,10 +351,14 @@ void learn_terminal() {
         return;
     }
     terminal.learnt = true;
-    // The codeset of the locale the environment names (LC_ALL, LC_CTYPE, LANG). The process
-    // itself goes back to the "C" locale: nothing else of the tool depends on it.
+    terminal.japanese = first_set({"LC_ALL", "LC_MESSAGES", "LANG"}).starts_with("ja");
+    // The codeset of the locale the environment names (LC_ALL, LC_CTYPE, LANG); for a locale that
+    // is not installed, the one its name gives: the terminal is set up for it all the same. The
+    // process itself goes back to the "C" locale: nothing else of the tool depends on it.
+    const bool installed = std::setlocale(LC_CTYPE, "") != nullptr;
     const bool utf8 =
-        std::setlocale(LC_CTYPE, "") != nullptr && is_utf8_codeset(::nl_langinfo(CODESET));
+        is_utf8_codeset(installed ? ::nl_langinfo(CODESET)
+                                  : codeset_named(first_set({"LC_ALL", "LC_CTYPE", "LANG"})));
     std::setlocale(LC_CTYPE, "C");
     if (utf8) {
         terminal.tool_text_to_utf8 = ::iconv_open("UTF-8", "CP932");
@@ -372,6 +401,13 @@ void show_console_text(const char* bytes, std::size_t size, ConsoleText text) {
             return;
         }
     }
+}
+
+bool user_language_is_japanese() {
+    if (cleaning_up == 0) {
+        learn_terminal();
+    }
+    return terminal.japanese;
 }
 
 void prepare_process() {

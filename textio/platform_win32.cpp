@@ -346,6 +346,10 @@ void show_console_text(const char* bytes, std::size_t size, ConsoleText text) {
     }
 }
 
+bool user_language_is_japanese() {
+    return PRIMARYLANGID(GetUserDefaultUILanguage()) == LANG_JAPANESE;
+}
+
 void prepare_process() {
     // Nothing to do: Windows sends no signal when the reader of a pipe goes away (the write
     // fails, and write_console ignores it), and the C runtime's text mode is never used.

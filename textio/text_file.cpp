@@ -424,16 +424,32 @@ TextFilePointer open_text(const char* name, const char* mode, std::size_t block_
     return make_text_file(handle, writing, std::move(buffer), block_size);
 }
 
-TextFilePointer lend_text(FileHandle handle, const char* mode, std::size_t block_size) {
+namespace {
+
+TextFilePointer text_over(FileHandle handle, const char* mode, std::size_t block_size,
+                          bool owns_handle) {
     bool writing = false;
-    if (handle == NO_FILE || !is_text_mode(mode, writing)) {
-        return nullptr;
+    std::unique_ptr<char[]> buffer;
+    if (handle != NO_FILE && is_text_mode(mode, writing)) {
+        buffer = first_buffer(block_size);
     }
-    std::unique_ptr<char[]> buffer = first_buffer(block_size);
     if (!buffer) {
+        if (handle != NO_FILE && owns_handle) {
+            (void)close_file(handle);
+        }
         return nullptr;
     }
-    return make_text_file(handle, writing, std::move(buffer), block_size, false);
+    return make_text_file(handle, writing, std::move(buffer), block_size, owns_handle);
+}
+
+}  // namespace
+
+TextFilePointer adopt_text(FileHandle handle, const char* mode, std::size_t block_size) {
+    return text_over(handle, mode, block_size, true);
+}
+
+TextFilePointer lend_text(FileHandle handle, const char* mode, std::size_t block_size) {
+    return text_over(handle, mode, block_size, false);
 }
 
 std::size_t read_line(char* line, std::size_t size, TextFile& file) {

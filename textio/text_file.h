@@ -87,9 +87,14 @@ private:
 TextFilePointer open_text(const char* name, const char* mode,
                           std::size_t block_size = TEXT_BLOCK_SIZE);
 
-// The same for a file already open (handle, open as mode says), whose handle stays the
-// caller's: closing the TextFile writes out its buffer and leaves the handle open. Empty when
-// the buffer cannot be had.
+// The same for a file already open (handle, open as mode says): the TextFile owns the handle
+// from then on. Empty, the handle closed, when the buffer cannot be had.
+TextFilePointer adopt_text(FileHandle handle, const char* mode,
+                           std::size_t block_size = TEXT_BLOCK_SIZE);
+
+// The same for a file already open whose handle stays the caller's: closing the TextFile writes
+// out its buffer and leaves the handle open. Empty, the handle left open, when the buffer cannot
+// be had.
 TextFilePointer lend_text(FileHandle handle, const char* mode,
                           std::size_t block_size = TEXT_BLOCK_SIZE);
 
