@@ -103,6 +103,14 @@ bool Running::stopped() const {
     });
 }
 
+bool Running::ended() const {
+    return eventually([this] {
+        siginfo_t info{};
+        return waitid(P_PID, static_cast<id_t>(pid_), &info, WEXITED | WNOHANG | WNOWAIT) == 0 &&
+               info.si_pid == pid_;
+    });
+}
+
 // Read to its end before the wait, so that the tool never waits on a full pipe; the end of a
 // terminal nobody holds open is EIO.
 RunResult Running::finish() {

@@ -52,6 +52,7 @@ public:
     ~Running();
     pid_t pid() const { return pid_; }
     bool stopped() const;  // waits up to 20 seconds for the run to stop (SIGSTOP)
+    bool ended() const;    // waits up to 20 seconds for the run to end, its output unread
     void go_on() const { kill(pid_, SIGCONT); }
     RunResult finish();  // reads standard output to its end and waits for the process
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstring>
 
 #include "textio/platform.h"
 
@@ -17,9 +18,13 @@ struct ConsoleBuffer {
 
 ConsoleBuffer console;
 
+// Called while a message holds interruptions (see Message): a full buffer is written out with
+// them allowed again, as the write may wait for the reader without end.
 void put_byte(char byte) {
     if (console.used == CONSOLE_BUFFER_SIZE) {
+        allow_interruptions();
         flush_console();
+        hold_interruptions();
     }
     console.bytes[console.used++] = byte;
 }
@@ -79,14 +84,27 @@ void show_name(std::string_view name) {
 
 // One message on its way out: shown piece by piece on an interactive console, which sees it at
 // once, or collected in the buffer when standard output is a file or a pipe, which gets the
-// bytes as they are.
+// bytes as they are. The clean-up after an interruption writes the buffer out, so interruptions
+// are held while a message changes it; never while the console is written, which may wait
+// without end (a full pipe nobody reads, a terminal stopped with Ctrl-S), and an interruption
+// must still end the run then.
 class Message {
 public:
     Message() : interactive_(console_is_interactive()) {
         if (interactive_ && console.used > 0) {
             flush_console();  // keeps the order should standard output have changed
         }
+        if (!interactive_) {
+            hold_interruptions();
+        }
     }
+    ~Message() {
+        if (!interactive_) {
+            allow_interruptions();
+        }
+    }
+    Message(const Message&) = delete;
+    Message& operator=(const Message&) = delete;
     // Redirected output is the same in every language, as scripts expect: the Japanese bytes.
     // English is for a reader who may not read them.
     std::string_view in_its_language(const ToolText& text) const {
@@ -108,17 +126,13 @@ private:
 
 }  // namespace
 
-// Interruptions are held while the buffer changes: the clean-up after one writes it out.
 void show_line(const ToolText& text) {
-    hold_interruptions();
     const Message message;
     message.put(message.in_its_language(text), ConsoleText::tool_text);
     message.put("\n", ConsoleText::tool_text);
-    allow_interruptions();
 }
 
 void show_message(const ToolText& text, std::string_view name, std::string_view name_tail) {
-    hold_interruptions();
     const Message message;
     const std::string_view format = message.in_its_language(text);
     const std::size_t placeholder = format.find("%s");
@@ -130,12 +144,15 @@ void show_message(const ToolText& text, std::string_view name, std::string_view 
         message.put(name_tail, ConsoleText::name);
         message.put(format.substr(placeholder + 2), ConsoleText::tool_text);
     }
-    allow_interruptions();
 }
 
+// The bytes are taken out of the buffer while interruptions are held, and written after.
 void flush_console() {
+    char bytes[CONSOLE_BUFFER_SIZE];
     hold_interruptions();
-    write_console(console.bytes, console.used);
+    const std::size_t used = console.used;
+    std::memcpy(bytes, console.bytes, used);
     console.used = 0;
     allow_interruptions();
+    write_console(bytes, used);
 }

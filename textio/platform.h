@@ -129,7 +129,8 @@ FileHandle open_examined_file(const char* name, const ExistingEntry& examined);
 bool console_is_interactive();
 
 // Writes bytes to standard output as they are. Errors are ignored: the console is the report,
-// there is nowhere else to report its failure.
+// there is nowhere else to report its failure. POSIX: in the clean-up after an interruption it
+// never waits for the console (what it does not take at once is dropped), so that the run ends.
 void write_console(const char* bytes, std::size_t size);
 
 // What a piece of text on its way to an interactive console is.

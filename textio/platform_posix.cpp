@@ -2,11 +2,14 @@
 #include <fcntl.h>
 #include <iconv.h>
 #include <langinfo.h>
+#include <limits.h>
+#include <poll.h>
 #include <signal.h>
 #include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <clocale>
 #include <cstdio>
@@ -302,7 +305,24 @@ bool console_is_interactive() {
 }
 
 void write_console(const char* bytes, std::size_t size) {
-    (void)write_all(STDOUT_FILENO, bytes, size);
+    if (cleaning_up == 0) {
+        (void)write_all(STDOUT_FILENO, bytes, size);
+        return;
+    }
+    // The clean-up after an interruption must end the run: it writes only what the console
+    // takes at once, a pipe's atomic size at a time, and gives up when it takes nothing.
+    while (size > 0) {
+        pollfd console{STDOUT_FILENO, POLLOUT, 0};
+        if (::poll(&console, 1, 0) != 1 || (console.revents & POLLOUT) == 0) {
+            return;
+        }
+        const ssize_t count = ::write(STDOUT_FILENO, bytes, std::min<std::size_t>(size, PIPE_BUF));
+        if (count <= 0) {
+            return;
+        }
+        bytes += count;
+        size -= static_cast<std::size_t>(count);
+    }
 }
 
 namespace {
