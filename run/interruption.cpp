@@ -20,6 +20,8 @@ void clean_up() {
             break;
         case RunPhase::publishing:
             (void)remove_if_same(run.output_name, run.output_identity);
+            [[fallthrough]];
+        case RunPhase::work_file_kept:
             show_message(OUTPUT_NOT_CREATED, run.output_name);
             show_message(WORK_FILE_KEPT, run.work_name);
             break;

@@ -8,10 +8,11 @@
 #include <csignal>
 
 enum class RunPhase : std::sig_atomic_t {
-    nothing_on_disk,  // no work file yet, or no more: it has become the output
+    nothing_on_disk,  // no work file yet, or no more: it has become the output, or is kept and
+                      // reported as kept
     work_file_owned,  // the work file exists and is the run's
     publishing,       // the output is being replaced by a copy of the work file
-    work_file_kept,   // publication failed; the work file stays
+    work_file_kept,   // publication failed; the work file stays, to be reported as kept
 };
 
 void set_run_phase(RunPhase phase);

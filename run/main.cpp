@@ -97,13 +97,15 @@ int main(int argc, char** argv) {
     if (publish_output(run) != 0) {
         // The old output may be gone: the merged text then lives only in the work file, kept
         // unless its name is no longer the run's.
+        // An interruption before the report is out gives it instead.
         const bool kept = run.owns_work_file;
         run.owns_work_file = false;
-        set_run_phase(RunPhase::work_file_kept);
+        set_run_phase(kept ? RunPhase::work_file_kept : RunPhase::nothing_on_disk);
         show_message(OUTPUT_NOT_CREATED, run.output_name);
         if (kept) {
             show_message(WORK_FILE_KEPT, run.work_name);
         }
+        set_run_phase(RunPhase::nothing_on_disk);
         finish_run(4);
     }
     show_message(OUTPUT_CREATED, run.output_name);

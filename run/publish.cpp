@@ -32,7 +32,8 @@ int copy_work_file(RunState& run, const ExistingEntry& old) {
     // Held, so that an interruption meets the old output untouched, or the one the copy made or
     // opened, which it then removes (Windows: the clean-up runs on a thread of its own).
     hold_interruptions();
-    const bool removed = old.kind != ExistingEntry::Kind::none && remove_file(run.output_name);
+    const bool removed =
+        old.kind != ExistingEntry::Kind::none && remove_if_same(run.output_name, old.identity);
     FileHandle output = NO_FILE;
     const bool created = (old.kind == ExistingEntry::Kind::none || removed) &&
                          create_new_file(run.output_name, output) == CreateResult::created;
@@ -99,8 +100,9 @@ int publish_output(RunState& run) {
         case RenameResult::renamed:
             flush_folder_of(run.output_name);
             // The rename goes by name: a file swapped in for the work file in the moment before
-            // it is not what the run wrote, and is never reported as created.
-            return name_identity(run.output_name) == run.work_identity ? 0 : -5;
+            // it is not what the run wrote, and is never reported as created. (Asked of the
+            // handle again: on FAT a file's index follows its entry, which the rename moved.)
+            return name_identity(run.output_name) == file_identity(run.work_handle) ? 0 : -5;
         case RenameResult::copy_instead:
             return copy_work_file(run, old);
         case RenameResult::refused:

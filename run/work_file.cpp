@@ -33,9 +33,9 @@ int choose_work_file(const char* drive, const char* folder, RunState& run, FileH
         switch (create_new_file(run.work_name, work)) {
             case CreateResult::created:
                 if (is_input_or_output(run)) {
+                    (void)remove_if_same(run.work_name, file_identity(work));
                     (void)close_file(work);
                     work = NO_FILE;
-                    (void)remove_file(run.work_name);
                     continue;
                 }
                 return 0;

@@ -88,7 +88,9 @@ struct Pause {
 
 const std::string MERGED = "S1A\r\nS1B\r\n" + FALLBACK, CREATION = "stop-create:.___";
 const Files FOREIGN = {{WORK, "FOREIGN"}};
-const std::vector<Said> NOT_PUBLISHED = {{NOT_CREATED, "out.mot"}};
+const std::vector<Said> NOT_PUBLISHED = {{NOT_CREATED, "out.mot"}},
+                        KEPT_WORK = {{NOT_CREATED, "out.mot"}, {KEPT, WORK}};
+const std::string COPY_CREATES = "stop-create:out.mot,fail-rename";
 
 std::vector<Pause> pauses() {
     // clang-format off
@@ -104,13 +106,16 @@ std::vector<Pause> pauses() {
          {{WORK, GONE}, {"out.mot", "FOREIGN"}}},
         {"LinkAfterARefusedRename", "stop-rename,fail-rename", 2, {{WORK, link_to("victim")}}, {},
          0, {{CREATED, "out.mot"}}, {{"out.mot", MERGED}}},
-        {"LinkWhereTheCopyCreatesTheOutput", "stop-create:out.mot,fail-rename", 1,
-         {{"out.mot", link_to("victim")}}, {}, 4, {{NOT_CREATED, "out.mot"}, {KEPT, WORK}},
-         {{WORK, MERGED}}},
+        {"LinkWhereTheCopyCreatesTheOutput", COPY_CREATES, 1, {{"out.mot", link_to("victim")}}, {},
+         4, KEPT_WORK, {{WORK, MERGED}}},
+        {"LinkWhereTheCopyCreatesThenInterrupted", COPY_CREATES, 1, {{"out.mot", link_to("victim")}},
+         {SIGINT}, -SIGINT, KEPT_WORK, {{WORK, MERGED}}},
+        {"FifoPutWhereTheCopyReplacesTheOutput", "stop-rename,fail-rename", 2, {{"out.mot", FIFO}},
+         {}, 4, KEPT_WORK, {{WORK, MERGED}}},
         {"HangupIgnoredAtTheStart", "", 0, {}, {SIGHUP, SIGTERM}, -SIGTERM, {}, {},
          {.hangup_ignored = true}},
         // Standard output a pipe of 4 KiB that nobody reads: the skip messages fill it.
-        {"TERMWhileTheConsoleWaits", "", 0, {}, {SIGTERM}, -SIGTERM, {}, {}, {.pipe_size = 4096},
+        {"INTWhileTheConsoleWaits", "", 0, {}, {SIGINT}, -SIGINT, {}, {}, {.pipe_size = 4096},
          "a"},
     };
     for (int i = 0; i < 49; ++i) {
@@ -123,8 +128,7 @@ std::vector<Pause> pauses() {
         rows.push_back({name + "WhileMerging", "", 0, {}, {signal}, -signal, {}, {}});
         rows.push_back({name + "AfterTheRename", "stop-rename", 2, {{WORK, "ANOTHER RUN'S"}},
                         {signal}, -signal, {}, {{"out.mot", MERGED}}});
-        rows.push_back({name + "WhileCopying", "stop-create:out.mot,fail-rename", 2, {}, {signal},
-                        -signal, {{NOT_CREATED, "out.mot"}, {KEPT, WORK}},
+        rows.push_back({name + "WhileCopying", COPY_CREATES, 2, {}, {signal}, -signal, KEPT_WORK,
                         {{"out.mot", GONE}, {WORK, MERGED}}});
     }
     // clang-format on
@@ -220,30 +224,47 @@ TEST_F(Runs, LinkPlantedInASharedFolder) {
 }
 
 // A replaced output keeps its permission bits, and (as root) its owner and group, whether the
-// work file is renamed onto it or, the rename refused, the work file is copied into a new one.
-TEST_F(Runs, ReplacedOutputKeepsItsModeAndOwner) {
+// work file is renamed onto it or copied into a new one; a new output has the default mode; a
+// work file kept beside a read-only output, which it may hold the text of, is its owner's alone.
+TEST_F(Runs, PermissionsOfWhatTheRunLeaves) {
     if (tool_is_windows_build()) {
         GTEST_SKIP() << "Windows files carry no permission bits";
     }
     const bool root = geteuid() == 0;
-    for (const std::string fault : {"", "SRJOIN_FAULT=fail-rename"}) {
+    const mode_t mask = umask(0);
+    umask(mask);
+    const struct {
+        std::string fault;
+        mode_t old_mode;  // 0: no old output
+        int exit_code;
+        std::string left;
+        mode_t mode;
+    } cases[] = {{"", 0640, 0, "out.mot", 0640},
+                 {"SRJOIN_FAULT=fail-rename", 0640, 0, "out.mot", 0640},
+                 {"", 0, 0, "out.mot", 0666 & ~mask},
+                 {"", 0400, 4, WORK, 0600}};
+    for (const auto& [fault, old_mode, exit_code, left, mode] : cases) {
         if (!fault.empty() && !tool_is_built_here()) {
             continue;
         }
-        ASSERT_TRUE(make({{"a.MOT", "S1A\n"}, {"b.MOT", "S1B\n"}, {"out.mot", "OLD"}}));
-        ASSERT_EQ(chmod(at("out.mot").c_str(), 0640), 0);
-        ASSERT_TRUE(!root || chown(at("out.mot").c_str(), 2001, 2002) == 0);
+        ASSERT_TRUE(make({{"a.MOT", "S1A\n"}, {"b.MOT", "S1B\n"}}));
+        unlink(at("out.mot").c_str());
+        unlink(at(WORK).c_str());
+        const bool carried = old_mode == 0640 && root;
+        ASSERT_TRUE(old_mode == 0 || make({{"out.mot", "OLD"}}));
+        ASSERT_TRUE(old_mode == 0 || chmod(at("out.mot").c_str(), old_mode) == 0);
+        ASSERT_TRUE(!carried || chown(at("out.mot").c_str(), 2001, 2002) == 0);
 
         const RunResult result =
             run({"a+b", "out"},
                 {.env = fault.empty() ? std::vector<std::string>{} : std::vector{fault}});
 
         struct stat status {};
-        ASSERT_EQ(stat(at("out.mot").c_str(), &status), 0);
-        EXPECT_EQ(result.exit_code, 0) << fault;
-        EXPECT_EQ(get("out.mot"), MERGED) << fault;
-        EXPECT_EQ(status.st_mode & 07777, 0640U) << fault;
-        EXPECT_TRUE(!root || (status.st_uid == 2001 && status.st_gid == 2002)) << fault;
+        ASSERT_EQ(stat(at(left).c_str(), &status), 0) << left;
+        EXPECT_EQ(result.exit_code, exit_code) << fault << " " << old_mode;
+        EXPECT_EQ(get(left), MERGED) << left;
+        EXPECT_EQ(status.st_mode & 07777, mode) << fault << " " << old_mode;
+        EXPECT_TRUE(!carried || (status.st_uid == 2001 && status.st_gid == 2002)) << fault;
     }
 }
 

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstddef>
-#include <cstring>
 
 #include "textio/platform.h"
 
@@ -146,13 +145,12 @@ void show_message(const ToolText& text, std::string_view name, std::string_view 
     }
 }
 
-// The bytes are taken out of the buffer while interruptions are held, and written after.
+// Written with interruptions allowed, the bytes stay in the buffer until they are out: the
+// clean-up after an interruption that comes meanwhile writes them itself (a write to a pipe
+// that waits has written nothing yet).
 void flush_console() {
-    char bytes[CONSOLE_BUFFER_SIZE];
+    write_console(console.bytes, console.used);
     hold_interruptions();
-    const std::size_t used = console.used;
-    std::memcpy(bytes, console.bytes, used);
     console.used = 0;
     allow_interruptions();
-    write_console(bytes, used);
 }

@@ -27,9 +27,9 @@ enum class CreateResult {
 
 // Creates a new empty file exclusively and leaves it open for reading and writing in file
 // (created only; NO_FILE otherwise): never follows a link, never opens an entry that already
-// exists. There is no window in which another process can take the name between the test and
-// the creation, and none in which it can put a link there before the file is written: the
-// handle is the file.
+// exists. POSIX: readable and writable by its owner alone, until carry_permissions. There is no
+// window in which another process can take the name between the test and the creation, and none in
+// which it can put a link there before the file is written: the handle is the file.
 CreateResult create_new_file(const char* name, FileHandle& file);
 
 // Reads up to size bytes: the count read (> 0), 0 at the end of the data, -1 on a read error.
@@ -80,20 +80,25 @@ bool name_is_taken(const char* name);
 bool same_file(const char* first, const char* second);
 
 // Which file an open handle is, or the entry of a name itself (a link is not followed): equal
-// for one and the same file; unknown (never equal) when there is none.
+// for one and the same file; unknown (never equal) when there is none. The kind of entry is
+// part of it: a file system may give a removed file's number to the next entry made, and a
+// FIFO or a link made there must not pass for the file.
 struct FileIdentity {
     std::uint64_t volume = 0;
     std::uint64_t index = 0;
+    std::uint32_t kind = 0;  // POSIX: the type bits of the mode; Windows: folder, reparse point
     bool known = false;
     bool operator==(const FileIdentity& other) const {
-        return known && other.known && volume == other.volume && index == other.index;
+        return known && other.known && volume == other.volume && index == other.index &&
+               kind == other.kind;
     }
 };
 FileIdentity file_identity(FileHandle file);
 FileIdentity name_identity(const char* name);
 
-// Deletes the named entry only while it is the file of that identity (never a file another
-// process has put in its place since), as remove_file does. Safe in a signal handler.
+// Deletes the named entry, as remove_file does, only if it is the file of that identity: a file
+// another process has put in its place is left alone. (The check and the deletion are two
+// steps; a swap between them is not seen.) Safe in a signal handler.
 bool remove_if_same(const char* name, const FileIdentity& identity);
 
 // What lies at a name that the run is about to replace.
@@ -118,7 +123,9 @@ ExistingEntry examine_entry(const char* name);
 
 // Gives the open file the permission bits of the file it replaces, and its owner and group
 // where the process may (as root, or a group it belongs to); what it may not is left as it is.
-// Nothing for an entry that is no file. Windows: nothing (a rename keeps what the folder gives).
+// Where no file is replaced, the default mode of a new file (0666 less the umask): a file made
+// by create_new_file is its owner's alone until then. Windows: nothing (a file has what its
+// folder gives).
 void carry_permissions(FileHandle file, const ExistingEntry& replaced);
 
 // Opens the file that examine_entry found at name for writing, emptied, only if name still
@@ -129,8 +136,9 @@ FileHandle open_examined_file(const char* name, const ExistingEntry& examined);
 bool console_is_interactive();
 
 // Writes bytes to standard output as they are. Errors are ignored: the console is the report,
-// there is nowhere else to report its failure. POSIX: in the clean-up after an interruption it
-// never waits for the console (what it does not take at once is dropped), so that the run ends.
+// there is nowhere else to report its failure. In the clean-up after an interruption the run
+// must end even if the console does not take the bytes: POSIX writes only what it takes at once
+// and drops the rest; Windows ends the process a second later should the write wait.
 void write_console(const char* bytes, std::size_t size);
 
 // What a piece of text on its way to an interactive console is.

@@ -94,7 +94,9 @@ CreateResult create_new_file(const char* name, FileHandle& file) {
     file = NO_FILE;
     // O_EXCL with O_CREAT fails on any existing entry, a link (even a dangling one) included,
     // and never follows it.
-    const int fd = open_retrying(name, O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW, 0666);
+    // Readable by its owner alone until carry_permissions gives it its mode: what it holds may
+    // be the text of a file others may not read.
+    const int fd = open_retrying(name, O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW, 0600);
     if (fd < 0) {
         if (errno != EEXIST) {
             return CreateResult::failed;
@@ -224,7 +226,8 @@ bool same_file(const char* first, const char* second) {
 namespace {
 
 FileIdentity identity(int result, const struct stat& status) {
-    return result == 0 ? FileIdentity{status.st_dev, status.st_ino, true} : FileIdentity{};
+    return result == 0 ? FileIdentity{status.st_dev, status.st_ino, status.st_mode & S_IFMT, true}
+                       : FileIdentity{};
 }
 
 }  // namespace
@@ -272,6 +275,9 @@ ExistingEntry examine_entry(const char* name) {
 
 void carry_permissions(FileHandle file, const ExistingEntry& replaced) {
     if (replaced.kind != ExistingEntry::Kind::file) {
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        (void)::fchmod(descriptor(file), 0666 & ~mask);
         return;
     }
     // The owner first: a change of owner may clear bits that fchmod then sets again. Where the
@@ -286,7 +292,8 @@ FileHandle open_examined_file(const char* name, const ExistingEntry& examined) {
     if (examined.kind != ExistingEntry::Kind::file) {
         return NO_FILE;
     }
-    const int fd = open_retrying(name, O_WRONLY | O_NOFOLLOW);
+    // Never waits: a FIFO put there meanwhile is refused, not waited on.
+    const int fd = open_retrying(name, O_WRONLY | O_NOFOLLOW | O_NONBLOCK);
     if (fd < 0) {
         return NO_FILE;
     }

@@ -208,6 +208,8 @@ FileIdentity identity(bool known, const BY_HANDLE_FILE_INFORMATION& information)
     return known ? FileIdentity{information.dwVolumeSerialNumber,
                                 (std::uint64_t{information.nFileIndexHigh} << 32) |
                                     information.nFileIndexLow,
+                                information.dwFileAttributes &
+                                    (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT),
                                 true}
                  : FileIdentity{};
 }
@@ -285,7 +287,33 @@ bool console_is_interactive() {
     return GetConsoleMode(GetStdHandle(STD_OUTPUT_HANDLE), &mode) != 0;
 }
 
+namespace {
+
+// Set while the clean-up after Ctrl-C runs (on its own thread).
+volatile LONG cleaning_up = 0;
+
+DWORD WINAPI end_after_a_second(LPVOID) {
+    Sleep(1000);
+    ExitProcess(static_cast<UINT>(STATUS_CONTROL_C_EXIT));
+}
+
+// The clean-up after Ctrl-C has done its work on the files before it writes to the console:
+// should the console not take its messages (a full pipe nobody reads), the process ends all the
+// same, a second later.
+void end_even_if_the_console_waits() {
+    static volatile LONG watched = 0;
+    if (cleaning_up != 0 && InterlockedExchange(&watched, 1) == 0) {
+        const HANDLE watchdog = CreateThread(nullptr, 0, end_after_a_second, nullptr, 0, nullptr);
+        if (watchdog != nullptr) {
+            CloseHandle(watchdog);
+        }
+    }
+}
+
+}  // namespace
+
 void write_console(const char* bytes, std::size_t size) {
+    end_even_if_the_console_waits();
     // The bytes go out as they are: redirected output is the tool's Shift-JIS bytes.
     (void)write_all(from_handle(GetStdHandle(STD_OUTPUT_HANDLE)), bytes, size);
 }
@@ -325,6 +353,7 @@ std::size_t next_block(const char* bytes, std::size_t size, UINT code_page) {
 }  // namespace
 
 void show_console_text(const char* bytes, std::size_t size, ConsoleText text) {
+    end_even_if_the_console_waits();
     // The tool's texts are code page 932 on every system; names come in the ANSI code page,
     // which is how the "A" calls take them.
     const UINT code_page = text == ConsoleText::tool_text ? 932 : GetACP();
@@ -372,6 +401,7 @@ InterruptionLock interruption_lock;
 // cannot go on past that point.
 BOOL WINAPI on_console_event(DWORD) {
     EnterCriticalSection(&interruption_lock.section);
+    cleaning_up = 1;
     if (interruption_cleanup != nullptr) {
         interruption_cleanup();
     }
