@@ -97,12 +97,14 @@ int publish_output(RunState& run) {
         return -5;
     }
     switch (renamed) {
-        case RenameResult::renamed:
+        case RenameResult::renamed: {
             flush_folder_of(run.output_name);
             // The rename goes by name: a file swapped in for the work file in the moment before
-            // it is not what the run wrote, and is never reported as created. (Asked of the
-            // handle again: on FAT a file's index follows its entry, which the rename moved.)
-            return name_identity(run.output_name) == file_identity(run.work_handle) ? 0 : -5;
+            // it is not what the run wrote, and is never reported as created. The handle is asked
+            // again as well: on FAT a file's index follows its entry, which the rename moved.
+            const FileIdentity output = name_identity(run.output_name);
+            return output == run.work_identity || output == file_identity(run.work_handle) ? 0 : -5;
+        }
         case RenameResult::copy_instead:
             return copy_work_file(run, old);
         case RenameResult::refused:
