@@ -142,8 +142,8 @@ std::vector<Promise> promises() {
         fifty_names(true),
 
         // Names on POSIX: "/" separates folders, a UTF-8 name is read as UTF-8, a Shift-JIS trail
-        // byte is no separator. A folder named like the work file stops a run whose work file
-        // would lie in the top folder.
+        // byte is no separator, a default input extension is ".mot" where no ".MOT" entry is. A
+        // folder named like the work file stops a run whose work file would lie in the top folder.
         {"ShiftJisTrailByteIsNoSeparator", {HYO + "+a.b" + HYO, "o.x" + HYO},
          {{HYO + ".MOT", "S1A\n"}, {"a.b" + HYO, "S1B\n"}},
          {{CREATED, "o.x" + HYO}}, 0, {{"o.x" + HYO, MERGED}}, posix},
@@ -155,6 +155,12 @@ std::vector<Promise> promises() {
          {{CREATED, "caf\xE9/out.mot"}}, 0, {{"caf\xE9/out.mot", MERGED}}, posix},
         {"LeadByteBeforeSlashHidesNoDot", {"a+b", "a.b\x81/c"}, with(AB, {{"a.b\x81", FOLDER}}),
          {{CREATED, "a.b\x81/c.mot"}}, 0, {{"a.b\x81/c.mot", MERGED}}, posix},
+        {"DefaultInputExtensionInEitherCase", {"a+b+c+d+e+f.MOT", "a"},
+         {{"a.mot", "S1A\n"}, {"b.mot", "S1B\n"}, {"c.MOT", "S1C\n"}, {"c.mot", "S1X\n"},
+          {"d.MOT", FOLDER}, {"d.mot", "S1X\n"}, {"e.MOT", link_to("gone")}, {"e.mot", "S1X\n"},
+          {"f.mot", "S1X\n"}},
+         {{SKIPPED, "d.MOT"}, {SKIPPED, "e.MOT"}, {SKIPPED, "f.MOT"}, {CREATED, "a.mot"}}, 0,
+         {{"a.mot", "S1A\r\nS1B\r\nS1C\r\n" + FALLBACK}}, posix},
         {"Utf8NamesKeepTheirDots", {"テスト.mot+データ", "テスト.s19"},
          {{"テスト.mot", "S1A\n"}, {"データ.MOT", "S1B\n"}},
          {{CREATED, "テスト.s19"}}, 0, {{"テスト.s19", MERGED}}, posix},
