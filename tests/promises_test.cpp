@@ -329,8 +329,10 @@ class Promises : public ToolTest, public testing::WithParamInterface<Promise> {}
 TEST_P(Promises, Hold) {
     const Promise& p = GetParam();
     const bool faults = !p.settings.env.empty() && p.settings.env[0].starts_with("SRJOIN_FAULT=");
-    if (skip_on_this_platform(p.platform) || (faults && !tool_is_built_here())) {
-        GTEST_SKIP() << "for another platform, or a fault the shim cannot bring to this tool";
+    if (skip_on_this_platform(p.platform) || (faults && !tool_is_built_here()) ||
+        (p.utf8_terminal && tool_lacks_converters())) {
+        GTEST_SKIP() << "for another platform, a fault the shim cannot bring to this tool, or a "
+                        "conversion its system lacks";
     }
 #ifdef SRJOIN_SANITIZED
     if (faults && p.settings.env[0].find("alloc") != std::string::npos) {
