@@ -3,6 +3,16 @@
 #include <algorithm>
 #include <cstring>
 
+#include "textio/platform.h"
+
+namespace {
+
+// The default input extension as build tools write it.
+constexpr std::string_view LOWER_CASE_INPUT_EXTENSION = ".mot";
+static_assert(LOWER_CASE_INPUT_EXTENSION.size() == INPUT_DEFAULT_EXTENSION.size());
+
+}  // namespace
+
 GivenName give_default_extension(std::string_view name, std::string_view extension,
                                  std::span<char> destination, const NameRules& rules) {
     GivenName given;
@@ -43,4 +53,22 @@ int split_input_list(std::string_view list, RunState& run) {
     run.input_names[count] = InputSlot{};
     run.input_count = count;
     return count;
+}
+
+FileHandle open_input(const InputSlot& slot) {
+    if (!slot.given.fits) {
+        return NO_FILE;
+    }
+    const FileHandle file = open_for_reading(slot.name);
+    // A NAME.MOT that exists in any form (a folder, a link, a file that does not open) is the
+    // only one tried, as on Windows, where it would hide NAME.mot.
+    if (file != NO_FILE || slot.given.shown_tail.empty() || !names_are_case_sensitive() ||
+        name_identity(slot.name).known) {
+        return file;
+    }
+    char lower_case[NAME_SIZE];
+    std::memcpy(lower_case, slot.name, sizeof lower_case);
+    const std::size_t cut = std::strlen(lower_case) - LOWER_CASE_INPUT_EXTENSION.size();
+    LOWER_CASE_INPUT_EXTENSION.copy(lower_case + cut, LOWER_CASE_INPUT_EXTENSION.size());
+    return open_for_reading(lower_case);
 }

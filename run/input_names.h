@@ -13,6 +13,11 @@
 GivenName give_default_extension(std::string_view name, std::string_view extension,
                                  std::span<char> destination, const NameRules& rules);
 
+// Opens the input of a slot for reading; NO_FILE when it does not open or its name did not fit. A
+// name given the default extension is NAME.MOT; where names are case-sensitive and no entry of
+// that name exists at all, it is NAME.mot, the name build tools write (as Windows finds it).
+FileHandle open_input(const InputSlot& slot);
+
 // Fills run.input_names from the "+"-joined list; an empty element becomes ".MOT". Returns the
 // count of names, which is never below 1. A list of more than MAX_INPUTS names (empty ones
 // count) is not stored, and gives MAX_INPUTS + 1.

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "run/input_names.h"
 #include "run/messages.h"
 #include "textio/console.h"
 
@@ -57,7 +58,7 @@ MergeOutcome merge_inputs(RunState& run) {
     int opened = 0;
     for (int i = 0; i < run.input_count; ++i) {
         const InputSlot& slot = run.input_names[i];
-        const FileHandle input = slot.given.fits ? open_for_reading(slot.name) : NO_FILE;
+        const FileHandle input = open_input(slot);
         if (input == NO_FILE) {
             show_message(INPUT_SKIPPED, slot.given.shown, slot.given.shown_tail);
             continue;

@@ -142,8 +142,8 @@ std::vector<Promise> promises() {
         fifty_names(true),
 
         // Names on POSIX: "/" separates folders, a UTF-8 name is read as UTF-8, a Shift-JIS trail
-        // byte is no separator. A folder named like the work file stops a run whose work file
-        // would lie in the top folder.
+        // byte is no separator, a default input extension is ".mot" where no ".MOT" entry is. A
+        // folder named like the work file stops a run whose work file would lie in the top folder.
         {"ShiftJisTrailByteIsNoSeparator", {HYO + "+a.b" + HYO, "o.x" + HYO},
          {{HYO + ".MOT", "S1A\n"}, {"a.b" + HYO, "S1B\n"}},
          {{CREATED, "o.x" + HYO}}, 0, {{"o.x" + HYO, MERGED}}, posix},
@@ -155,6 +155,12 @@ std::vector<Promise> promises() {
          {{CREATED, "caf\xE9/out.mot"}}, 0, {{"caf\xE9/out.mot", MERGED}}, posix},
         {"LeadByteBeforeSlashHidesNoDot", {"a+b", "a.b\x81/c"}, with(AB, {{"a.b\x81", FOLDER}}),
          {{CREATED, "a.b\x81/c.mot"}}, 0, {{"a.b\x81/c.mot", MERGED}}, posix},
+        {"DefaultInputExtensionInEitherCase", {"a+b+c+d+e+f.MOT", "a"},
+         {{"a.mot", "S1A\n"}, {"b.mot", "S1B\n"}, {"c.MOT", "S1C\n"}, {"c.mot", "S1X\n"},
+          {"d.MOT", FOLDER}, {"d.mot", "S1X\n"}, {"e.MOT", link_to("gone")}, {"e.mot", "S1X\n"},
+          {"f.mot", "S1X\n"}},
+         {{SKIPPED, "d.MOT"}, {SKIPPED, "e.MOT"}, {SKIPPED, "f.MOT"}, {CREATED, "a.mot"}}, 0,
+         {{"a.mot", "S1A\r\nS1B\r\nS1C\r\n" + FALLBACK}}, posix},
         {"Utf8NamesKeepTheirDots", {"テスト.mot+データ", "テスト.s19"},
          {{"テスト.mot", "S1A\n"}, {"データ.MOT", "S1B\n"}},
          {{CREATED, "テスト.s19"}}, 0, {{"テスト.s19", MERGED}}, posix},
@@ -323,8 +329,10 @@ class Promises : public ToolTest, public testing::WithParamInterface<Promise> {}
 TEST_P(Promises, Hold) {
     const Promise& p = GetParam();
     const bool faults = !p.settings.env.empty() && p.settings.env[0].starts_with("SRJOIN_FAULT=");
-    if (skip_on_this_platform(p.platform) || (faults && !tool_is_built_here())) {
-        GTEST_SKIP() << "for another platform, or a fault the shim cannot bring to this tool";
+    if (skip_on_this_platform(p.platform) || (faults && !tool_is_built_here()) ||
+        (p.utf8_terminal && tool_lacks_converters())) {
+        GTEST_SKIP() << "for another platform, a fault the shim cannot bring to this tool, or a "
+                        "conversion its system lacks";
     }
 #ifdef SRJOIN_SANITIZED
     if (faults && p.settings.env[0].find("alloc") != std::string::npos) {

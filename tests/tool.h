@@ -2,6 +2,8 @@
 // made, standard output on a pipe, a terminal or closed, the folder read back afterwards. The tool
 // is the one built here unless SRJOIN_EXE names another; SRJOIN_RUNNER goes in front of it
 // ("wine", "valgrind ..."). SRJOIN_WINDOWS=1: a Windows build, whose rows for POSIX skip.
+// SRJOIN_NO_CONVERTERS=1: the tool's system has no iconv converters (a cross build's sysroot), so
+// the rows of a terminal that shows the tool's texts in UTF-8 skip.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -17,6 +19,7 @@
 // clang-format off
 inline bool given(const char* name) { return std::getenv(name) && *std::getenv(name) != '\0'; }
 inline bool tool_is_windows_build() { return given("SRJOIN_WINDOWS"); }
+inline bool tool_lacks_converters() { return given("SRJOIN_NO_CONVERTERS"); }
 // The fault shim reaches only the tool built here.
 inline bool tool_is_built_here() { return !given("SRJOIN_EXE") && !given("SRJOIN_RUNNER"); }
 enum class Platform { any, posix, windows };

@@ -186,6 +186,10 @@ void allow_interruptions();
 // True where "/" separates folders in path names.
 bool slash_separates_folders();
 
+// True where the file system tells names apart by letter case (POSIX); false on Windows, where
+// a.MOT is found as a.mot.
+bool names_are_case_sensitive();
+
 // True where names may be UTF-8 (POSIX), so that a name that is UTF-8 is scanned as UTF-8
 // (NameRules::utf8_names). False on Windows, where names are in the system code page.
 bool names_may_be_utf8();

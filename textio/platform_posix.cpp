@@ -538,6 +538,10 @@ bool slash_separates_folders() {
     return true;
 }
 
+bool names_are_case_sensitive() {
+    return true;
+}
+
 bool names_may_be_utf8() {
     return true;
 }

@@ -431,6 +431,10 @@ bool slash_separates_folders() {
     return false;
 }
 
+bool names_are_case_sensitive() {
+    return false;
+}
+
 bool names_may_be_utf8() {
     return false;
 }
