@@ -98,6 +98,9 @@ int publish_output(RunState& run) {
     }
     switch (renamed) {
         case RenameResult::renamed: {
+            // A failure to flush the folder is no failure of the run: the rename is atomic and
+            // the work file's text was on the disk before it, so a power cut leaves the old
+            // output or the new one, whole, either way.
             flush_folder_of(run.output_name);
             // The rename goes by name: a file swapped in for the work file in the moment before
             // it is not what the run wrote, and is never reported as created. The handle is asked
