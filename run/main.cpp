@@ -96,8 +96,8 @@ int main(int argc, char** argv) {
 
     if (publish_output(run) != 0) {
         // The old output may be gone: the merged text then lives only in the work file, kept
-        // unless its name is no longer the run's.
-        // An interruption before the report is out gives it instead.
+        // unless its name is no longer the run's. An interruption before this report is out
+        // gives the report itself.
         const bool kept = run.owns_work_file;
         run.owns_work_file = false;
         set_run_phase(kept ? RunPhase::work_file_kept : RunPhase::nothing_on_disk);
