@@ -1,10 +1,11 @@
-// The text reader and writer, and the two loops of the run built on them (the merge pass and
-// publication), over data that never touches a disk: inputs lie in memory (/dev/shm, or the
-// temporary folder where there is none) and output goes to /dev/null, so what is measured is
-// the user-space cost of the translation and the system calls, not the storage.
+// The text reader and writer, and the merge pass built on them, over data that never touches a
+// disk: inputs lie in memory (/dev/shm, or the temporary folder where there is none) and output
+// goes to /dev/null, so what is measured is the user-space cost of the translation and the system
+// calls, not the storage.
 //
 //   srjoin_text_file_benchmark [--benchmark_filter=...] [other Google Benchmark flags]
 #include <benchmark/benchmark.h>
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -17,8 +18,6 @@
 
 #include "bench/srecords.h"
 #include "run/merge_pass.h"
-#include "run/publish.h"
-#include "run/run_state.h"
 #include "textio/text_file.h"
 
 namespace {
@@ -80,6 +79,13 @@ void count_bytes(benchmark::State& state, std::size_t bytes_per_iteration) {
                             static_cast<std::int64_t>(bytes_per_iteration));
 }
 
+// An open file, closed at the end of the scope.
+struct Opened {
+    explicit Opened(const char* name, int flags) : fd(open(name, flags)) {}
+    ~Opened() { close(fd); }
+    int fd;
+};
+
 // read_line over a whole file: args are CR LF (0 or 1) and the size handed to read_line.
 void read_line_whole_file(benchmark::State& state) {
     const MemoryFile& file = input(state.range(0) != 0);
@@ -87,16 +93,16 @@ void read_line_whole_file(benchmark::State& state) {
     std::vector<char> line(size);
     std::size_t lines = 0;
     for (auto _ : state) {
-        TextFilePointer text = open_text(file.name(), "r");
-        if (!text) {
-            state.SkipWithError("open_text failed");
+        const Opened in(file.name(), O_RDONLY);
+        TextFile text;
+        if (!text.open(in.fd, TextFile::Mode::reading)) {
+            state.SkipWithError("no buffer");
             break;
         }
-        while (read_line(line.data(), size, *text) > 0) {
+        while (text.read_line(line.data(), size) > 0) {
             ++lines;
         }
         benchmark::DoNotOptimize(line.data());
-        (void)close_text(text);
     }
     count_bytes(state, file.text().size());
     state.counters["lines"] =
@@ -104,37 +110,34 @@ void read_line_whole_file(benchmark::State& state) {
 }
 BENCHMARK(read_line_whole_file)
     ->ArgNames({"crlf", "size"})
-    ->Args({0, MERGE_READ_SIZE})
-    ->Args({1, MERGE_READ_SIZE})
-    ->Args({1, COPY_READ_SIZE})
+    ->Args({0, 9998})
+    ->Args({1, 9998})
+    ->Args({1, 80})
     ->Unit(benchmark::kMillisecond);
 
-// write_text of every line of the LF file, each as its own NUL-terminated text, to /dev/null.
+// write_text of every line of the LF file, one call each, to /dev/null.
 void write_text_lines(benchmark::State& state) {
     const std::string& text = input(false).text();
-    std::string texts;  // the lines, each followed by a NUL
-    std::vector<std::size_t> starts;
+    std::vector<std::string_view> lines;
     for (std::size_t at = 0; at < text.size();) {
         const std::size_t lf = text.find('\n', at);
         const std::size_t end = lf == std::string::npos ? text.size() : lf + 1;
-        starts.push_back(texts.size());
-        texts.append(text, at, end - at);
-        texts.push_back('\0');
+        lines.emplace_back(text.data() + at, end - at);
         at = end;
     }
     for (auto _ : state) {
-        TextFilePointer out = open_text("/dev/null", "w");
-        if (!out) {
-            state.SkipWithError("open_text failed");
+        const Opened out("/dev/null", O_WRONLY);
+        TextFile writer;
+        if (!writer.open(out.fd, TextFile::Mode::writing)) {
+            state.SkipWithError("no buffer");
             break;
         }
-        for (const std::size_t start : starts) {
-            if (write_text(texts.data() + start, *out) < 0) {
+        for (const std::string_view line : lines) {
+            if (!writer.write_text(line)) {
                 state.SkipWithError("write_text failed");
                 break;
             }
         }
-        (void)close_text(out);
     }
     count_bytes(state, text.size());
 }
@@ -143,17 +146,19 @@ BENCHMARK(write_text_lines)->Unit(benchmark::kMillisecond);
 // The merge pass of the run: three inputs (the same file three times) into /dev/null.
 void merge_three_inputs(benchmark::State& state) {
     const MemoryFile& file = input(state.range(0) != 0);
-    static RunState run;  // large: static, as in the tool
-    run.input_count = 3;
-    for (int i = 0; i < run.input_count; ++i) {
-        InputSlot& slot = run.input_names[i];
+    static InputNames inputs;  // large: static, as in the tool
+    inputs.count = 3;
+    for (int i = 0; i < inputs.count; ++i) {
+        InputSlot& slot = inputs.slots[i];
         std::snprintf(slot.name, sizeof slot.name, "%s", file.name());
         slot.given.fits = true;
         slot.given.shown = slot.name;
     }
     for (auto _ : state) {
-        run.work_file = open_text("/dev/null", "w");
-        if (!run.work_file || merge_inputs(run).result != MergeResult::done) {
+        const Opened out("/dev/null", O_WRONLY);
+        TextFile work;
+        if (!work.open(out.fd, TextFile::Mode::writing) ||
+            merge_inputs(inputs, work).result != MergeResult::done) {
             state.SkipWithError("the merge pass failed");
             break;
         }
@@ -161,21 +166,6 @@ void merge_three_inputs(benchmark::State& state) {
     count_bytes(state, 3 * file.text().size());
 }
 BENCHMARK(merge_three_inputs)->ArgName("crlf")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
-
-// Publication: a work file (CR LF text) copied into a new output, both in memory.
-void publish_work_file(benchmark::State& state) {
-    const MemoryFile& work = input(true);
-    const std::string output = std::string(work.name()) + ".out";
-    for (auto _ : state) {
-        if (publish_output(work.name(), output.c_str()) != 0) {
-            state.SkipWithError("publish_output failed");
-            break;
-        }
-    }
-    std::remove(output.c_str());
-    count_bytes(state, work.text().size());
-}
-BENCHMARK(publish_work_file)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -1,45 +1,27 @@
 // Fuzz target: the names the tool makes of its arguments, under the Windows rules and the POSIX
-// ones ("/" separates folders too, a UTF-8 name is read as UTF-8). For any name, split_path
-// gives pieces that fit buffers of the name's size, the drive and folder first; and the work
-// file's name made of them splits back into that drive and folder. Every name and buffer is a
-// heap block of exactly its size: AddressSanitizer sees any access past it.
+// ones ("/" separates folders too, a UTF-8 name is read as UTF-8). For any name, split_path gives
+// a drive and a folder that start it, and an extension after them; the work file's name made of
+// that drive and folder splits back into them. Every buffer is a heap block of exactly its size:
+// AddressSanitizer sees any access past it.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <cstdlib>
-#include <cstring>
 #include <memory>
 #include <string>
-#include <vector>
 
 #include "names/path_names.h"
 
 namespace {
 
-// A heap block of size bytes holding text, and a NUL where it fits.
-std::unique_ptr<char[]> block(std::string_view text, std::size_t size) {
-    std::unique_ptr<char[]> bytes(new char[size]);
-    std::memcpy(bytes.get(), text.data(), std::min(text.size(), size));
-    if (text.size() < size) {
-        bytes[text.size()] = '\0';
-    }
-    return bytes;
-}
-
-// The drive, folder, stem and extension of name, each split into a block of its size and a NUL.
-std::vector<std::string> pieces_of(std::string_view name, const NameRules& rules) {
-    const std::size_t size = name.size() + 1;
-    std::unique_ptr<char[]> pieces[4] = {block("", size), block("", size), block("", size),
-                                         block("", size)};
-    if (!split_path(name, {pieces[0].get(), size}, {pieces[1].get(), size}, {pieces[2].get(), size},
-                    {pieces[3].get(), size}, rules)) {
-        std::abort();
-    }
-    return {pieces[0].get(), pieces[1].get(), pieces[2].get(), pieces[3].get()};
-}
-
 // The bytes that decide how a name splits, Shift-JIS lead and trail bytes, Latin-1 and UTF-8.
 constexpr const char* PARTS[] = {"a",    ".",    ":",    "\\",   "/", "\x81", "\x95", "\x5C",
                                  "\xE0", "\xFC", "\xA0", "\xE9", "ā", "テ",   "\xC4", "\x80"};
+
+void check(bool holds) {
+    if (!holds) {
+        std::abort();  // the name is in the input libFuzzer keeps
+    }
+}
 
 }  // namespace
 
@@ -52,19 +34,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (int parts = input.ConsumeIntegralInRange(0, 40); parts > 0; --parts) {
         text += input.PickValueInArray(PARTS);
     }
-    const std::unique_ptr<char[]> name = block(text, text.size());
-    const std::vector<std::string> pieces = pieces_of({name.get(), text.size()}, rules);
-    const std::string folder = pieces[0] + pieces[1];
-    const std::size_t work_size = folder.size() + std::strlen("___00000.___") + 1;
-    const std::unique_ptr<char[]> work = block("", work_size);
-    const std::vector<std::string> work_pieces =
-        make_path({work.get(), work_size}, block(pieces[0], pieces[0].size() + 1).get(),
-                  block(pieces[1], pieces[1].size() + 1).get(), "___00000", "___", rules)
-            ? pieces_of(work.get(), rules)
-            : std::vector<std::string>(4);
-    if (!text.starts_with(folder) || work_pieces[0] + work_pieces[1] != folder ||
-        work_pieces[2] != "___00000" || work_pieces[3] != "___") {
-        std::abort();  // the name and its pieces are in the input libFuzzer keeps
-    }
+    const std::unique_ptr<char[]> name(new char[text.size()]);
+    std::copy(text.begin(), text.end(), name.get());
+    const std::string_view path(name.get(), text.size());
+    const PathPieces pieces = split_path(path, rules);
+    const std::size_t folder_size = pieces.drive.size() + pieces.folder.size();
+    check(pieces.drive.data() == path.data() &&
+          pieces.folder.data() == path.data() + pieces.drive.size());
+    check(pieces.dot == path.size() || path[pieces.dot] == '.');
+
+    const std::size_t work_size = folder_size + 13;  // "___00000.___" and the NUL
+    const std::unique_ptr<char[]> work(new char[work_size]);
+    check(make_path({work.get(), work_size}, path.substr(0, folder_size), "___00000", "___"));
+    check(!make_path({work.get(), work_size - 1}, path.substr(0, folder_size), "___00000", "___"));
+    const std::string_view made(work.get(), work_size - 1);
+    const PathPieces again = split_path(made, rules);
+    check(again.drive == pieces.drive && again.folder == pieces.folder &&
+          made.substr(again.dot) == ".___");
     return 0;
 }

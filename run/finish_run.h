@@ -1,8 +1,12 @@
 // The one way a run ends.
 #pragma once
 
-#include "run/run_state.h"
+#include "run/work_file.h"
 
-// Closes the run's open files, deletes the work file when the run owns it and its name still
-// leads to it, writes out the console and ends the process with exit_code.
-[[noreturn]] void finish_run(int exit_code, RunState& run = the_run);
+// The run's work file: what finish_run, and the clean-up after an interruption, must reach from
+// any point of the run.
+extern WorkFile the_work_file;
+
+// Removes the work file unless it was published or kept, writes out the console and ends the
+// process with exit_code.
+[[noreturn]] void finish_run(int exit_code);

@@ -3,15 +3,21 @@
 #include <algorithm>
 #include <cstring>
 
-#include "textio/platform.h"
-
 namespace {
 
+// Given with its dot, so that a message can show "name" ".MOT" as one name.
+constexpr std::string_view INPUT_DEFAULT_EXTENSION = ".MOT";
 // The default input extension as build tools write it.
 constexpr std::string_view LOWER_CASE_INPUT_EXTENSION = ".mot";
 static_assert(LOWER_CASE_INPUT_EXTENSION.size() == INPUT_DEFAULT_EXTENSION.size());
 
 }  // namespace
+
+NameRules platform_name_rules() {
+    const PlatformNames names = platform_names();
+    return {.slash_separates_folders = names.slash_separates_folders,
+            .utf8_names = names.may_be_utf8};
+}
 
 GivenName give_default_extension(std::string_view name, std::string_view extension,
                                  std::span<char> destination, const NameRules& rules) {
@@ -26,13 +32,13 @@ GivenName give_default_extension(std::string_view name, std::string_view extensi
         }
         return given;
     }
-    given.shown = name.substr(0, extension_cut(name, rules));
+    given.shown = name.substr(0, split_path(name, rules).dot);
     given.shown_tail = extension;
     given.fits = replace_extension(destination, name, extension, rules);
     return given;
 }
 
-int split_input_list(std::string_view list, RunState& run) {
+int split_input_list(std::string_view list, InputNames& inputs) {
     if (std::count(list.begin(), list.end(), '+') >= MAX_INPUTS) {
         return MAX_INPUTS + 1;
     }
@@ -41,17 +47,16 @@ int split_input_list(std::string_view list, RunState& run) {
     for (;;) {
         const std::size_t plus = list.find('+', start);
         const std::string_view element = list.substr(start, plus - start);
-        InputSlot& slot = run.input_names[count];
-        slot.given =
-            give_default_extension(element, INPUT_DEFAULT_EXTENSION, slot.name, run.name_rules);
+        InputSlot& slot = inputs.slots[count];
+        slot.given = give_default_extension(element, INPUT_DEFAULT_EXTENSION, slot.name,
+                                            platform_name_rules());
         ++count;
         if (plus == std::string_view::npos) {
             break;
         }
         start = plus + 1;
     }
-    run.input_names[count] = InputSlot{};
-    run.input_count = count;
+    inputs.count = count;
     return count;
 }
 
@@ -62,7 +67,7 @@ FileHandle open_input(const InputSlot& slot) {
     const FileHandle file = open_for_reading(slot.name);
     // A NAME.MOT that exists in any form (a folder, a link, a file that does not open) is the
     // only one tried, as on Windows, where it would hide NAME.mot.
-    if (file != NO_FILE || slot.given.shown_tail.empty() || !names_are_case_sensitive() ||
+    if (file != NO_FILE || slot.given.shown_tail.empty() || !platform_names().case_sensitive ||
         name_identity(slot.name).known) {
         return file;
     }

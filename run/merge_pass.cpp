@@ -2,92 +2,90 @@
 
 #include <cstring>
 
-#include "run/input_names.h"
 #include "run/messages.h"
 #include "textio/console.h"
 
-bool is_termination_record(const char* line, std::size_t length) {
-    return length >= 2 && (line[0] == 'S' || line[0] == 's') &&
-           (line[1] == '7' || line[1] == '8' || line[1] == '9');
-}
-
 namespace {
+
+// Lines are read in pieces of at most 9997 characters, and each piece of a longer line is judged
+// by its own first two characters: the size is part of what the output holds.
+constexpr std::size_t MERGE_READ_SIZE = 9998;
+// S8 (24-bit start address FFDE40), written when no input held a termination record.
+constexpr std::string_view FALLBACK_TERMINATION_RECORD = "S804FFDE40DE\n";
+
+char line_buffer[MERGE_READ_SIZE];
+// Holds any piece the merge reads, so a long (malformed) termination line is kept whole.
+char held_record[MERGE_READ_SIZE];
 
 // What the merge learns from the pieces as they go by.
 struct MergeFilter {
-    char* held;               // HELD_RECORD_SIZE bytes: the last termination record read
-    std::size_t held_length;  // 0 while none is held
-    bool line_open;           // the last piece written ends without a line break
+    std::size_t held_length = 0;  // 0 while no termination record is held
+    bool line_open = false;       // the last piece written ends without a line break
 };
 
-// The filter of the merge: a termination record is held back, replacing the one held before;
-// any other piece is written, and whether it ends its line noted.
-bool hold_termination_record(const char* piece, std::size_t length, void* context) {
+// A termination record is held back, replacing the one held before; any other piece is written,
+// and whether it ends its line noted.
+bool hold_termination_record(std::string_view piece, void* context) {
     auto& filter = *static_cast<MergeFilter*>(context);
-    if (!is_termination_record(piece, length)) {
-        filter.line_open = piece[length - 1] != '\n';
+    if (!is_termination_record(piece)) {
+        filter.line_open = piece.back() != '\n';
         return false;
     }
-    std::memcpy(filter.held, piece, length);
-    filter.held[length] = '\0';
-    filter.held_length = length;
+    std::memcpy(held_record, piece.data(), piece.size());
+    filter.held_length = piece.size();
     return true;
 }
 
-// Copies one opened input into the work file. Its last line gets the line break it lacks, so
-// that the next input's first line does not continue it: a glued record is of no use to anyone.
-MergeResult merge_one_input(RunState& run, MergeFilter& filter) {
+// Copies one input into the work file. Its last line gets the line break it lacks, so that the
+// next input's first line does not continue it: a glued record is of no use to anyone.
+MergeResult merge_one_input(FileHandle input, TextFile& work, MergeFilter& filter) {
+    TextFile text;
+    if (!text.open(input, TextFile::Mode::reading)) {
+        return MergeResult::input_read_failed;  // no skip: the merge would lack its data
+    }
     filter.line_open = false;
-    if (!copy_text(*run.input_file, *run.work_file, run.line_buffer, MERGE_READ_SIZE,
-                   hold_termination_record, &filter)) {
+    if (!text.copy_to(work, line_buffer, MERGE_READ_SIZE, hold_termination_record, &filter)) {
         return MergeResult::work_write_failed;
     }
-    if (text_failed(*run.input_file)) {
+    if (text.failed()) {
         return MergeResult::input_read_failed;
     }
-    return filter.line_open && write_text("\n", *run.work_file) < 0 ? MergeResult::work_write_failed
-                                                                    : MergeResult::done;
+    return filter.line_open && !work.write_text("\n") ? MergeResult::work_write_failed
+                                                      : MergeResult::done;
 }
 
 }  // namespace
 
-MergeOutcome merge_inputs(RunState& run) {
-    static_assert(HELD_RECORD_SIZE >= MERGE_READ_SIZE, "a held piece is never cut");
-    MergeFilter filter{run.held_record, 0, false};
-    run.held_record[0] = '\0';
+bool is_termination_record(std::string_view line) {
+    return line.size() >= 2 && (line[0] == 'S' || line[0] == 's') &&
+           (line[1] == '7' || line[1] == '8' || line[1] == '9');
+}
+
+MergeOutcome merge_inputs(const InputNames& inputs, TextFile& work) {
+    MergeFilter filter;
     int opened = 0;
-    for (int i = 0; i < run.input_count; ++i) {
-        const InputSlot& slot = run.input_names[i];
+    for (int i = 0; i < inputs.count; ++i) {
+        const InputSlot& slot = inputs.slots[i];
         const FileHandle input = open_input(slot);
         if (input == NO_FILE) {
             show_message(INPUT_SKIPPED, slot.given.shown, slot.given.shown_tail);
             continue;
         }
-        // An input that opens but cannot be read (no memory for its buffer) is no skip: the
-        // merge would lack its data.
-        run.input_file = adopt_text(input, "r");
-        const MergeResult result =
-            run.input_file ? merge_one_input(run, filter) : MergeResult::input_read_failed;
+        const MergeResult result = merge_one_input(input, work, filter);
+        (void)close_file(input);
         if (result != MergeResult::done) {
             return {result, i};
         }
-        (void)close_text(run.input_file);
         ++opened;
     }
     if (opened == 0) {
-        return {MergeResult::no_input_opened, -1};
+        return {MergeResult::no_input_opened};
     }
-    const bool record_ends_line =
-        filter.held_length == 0 || run.held_record[filter.held_length - 1] == '\n';
-    if (filter.held_length == 0) {
-        std::strcpy(run.held_record, FALLBACK_TERMINATION_RECORD);
-    }
-    // The work file is complete only once it is on the disk: a power cut after the rename must
-    // find the text there, not an empty file.
-    if (write_text(run.held_record, *run.work_file) < 0 ||
-        (!record_ends_line && write_text("\n", *run.work_file) < 0) ||
-        close_text(run.work_file) < 0 || !flush_to_disk(run.work_handle)) {
-        return {MergeResult::work_write_failed, -1};
+    const std::string_view held = filter.held_length == 0
+                                      ? FALLBACK_TERMINATION_RECORD
+                                      : std::string_view(held_record, filter.held_length);
+    if (!work.write_text(held) || (!held.ends_with('\n') && !work.write_text("\n"))) {
+        return {MergeResult::work_write_failed};
     }
     return {};
 }

@@ -28,10 +28,10 @@ inline std::vector<std::string> pieces(std::string_view bytes, std::size_t size)
     return result;
 }
 
-// What writing a piece puts in a file: its bytes up to a NUL, each LF as CR LF.
+// What writing a piece puts in a file: its bytes, each LF as CR LF.
 inline std::string written(std::string_view piece) {
     std::string result;
-    for (const char byte : piece.substr(0, piece.find('\0'))) {
+    for (const char byte : piece) {
         result += byte == '\n' ? "\r\n" : std::string(1, byte);
     }
     return result;
@@ -69,16 +69,14 @@ inline std::string copy_differs(std::string_view bytes, std::size_t size, std::s
                                 std::size_t to_block) {
     const int in = memfd_create("in", MFD_CLOEXEC), out = memfd_create("out", MFD_CLOEXEC);
     (void)!write(in, bytes.data(), bytes.size());
-    auto name = [](int fd) { return "/proc/self/fd/" + std::to_string(fd); };
-    TextFilePointer from = open_text(name(in).c_str(), "r", from_block);
-    TextFilePointer to = open_text(name(out).c_str(), "w", to_block);
-    auto keep_out = [](const char* piece, std::size_t length, void*) {
-        return is_termination_record({piece, length});
-    };
+    lseek(in, 0, SEEK_SET);
+    TextFile from, to;
+    (void)from.open(in, TextFile::Mode::reading, from_block);
+    (void)to.open(out, TextFile::Mode::writing, to_block);
+    auto keep_out = [](std::string_view piece, void*) { return is_termination_record(piece); };
     std::vector<char> line(size + 1, '#');
-    const bool copied = copy_text(*from, *to, line.data(), size, keep_out) && !text_failed(*from) &&
-                        !text_failed(*to);
-    const bool closed = close_text(from) == 0 && close_text(to) == 0;
+    const bool copied = from.copy_to(to, line.data(), size, keep_out, nullptr) && !from.failed();
+    const bool closed = to.close();
     std::string expected, written_bytes(static_cast<std::size_t>(lseek(out, 0, SEEK_END)), '\0');
     (void)!pread(out, written_bytes.data(), written_bytes.size(), 0);
     close(in);

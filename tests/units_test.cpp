@@ -27,7 +27,7 @@ TEST(CopyText, AgreesWithTheModelAcrossBlocks) {
         input += i % 10 == 0 ? std::string(40, 'x') + "\r\n" + std::string(40, 'x') : "";
         for (const std::size_t size : {2U, 3U, 9U, 1022U}) {
             for (const std::size_t from_block : {1U, 7U, 16U, 4096U}) {
-                for (const std::size_t to_block : {1U, 16U, 4096U}) {
+                for (const std::size_t to_block : {2U, 16U, 4096U}) {
                     EXPECT_EQ(text_model::copy_differs(input, size, from_block, to_block), "")
                         << testing::PrintToString(input) << ", pieces of " << size - 1
                         << ", blocks " << from_block << " and " << to_block;
@@ -54,13 +54,15 @@ TEST(Names, UnderTheWindowsRules) {
     };
     for (const auto& [argument, as_output, work_file, as_input] : names) {
         SCOPED_TRACE(testing::PrintToString(argument));
-        std::array<char, 257> output{}, input{}, drive{}, folder{}, work{};
-        EXPECT_TRUE(give_default_extension(argument, ".mot", output, WINDOWS_NAME_RULES).fits);
+        const NameRules windows{.slash_separates_folders = false, .utf8_names = false};
+        std::array<char, 257> output{}, input{}, work{};
+        EXPECT_TRUE(give_default_extension(argument, ".mot", output, windows).fits);
         EXPECT_EQ(output.data(), as_output);
-        EXPECT_TRUE(give_default_extension(argument, ".MOT", input, WINDOWS_NAME_RULES).fits);
+        EXPECT_TRUE(give_default_extension(argument, ".MOT", input, windows).fits);
         EXPECT_EQ(input.data(), as_input);
-        ASSERT_TRUE(split_path(output.data(), drive, folder, {}, {}));
-        ASSERT_TRUE(make_path(work, drive.data(), folder.data(), "___00000", "___"));
+        const PathPieces pieces = split_path(output.data(), windows);
+        const std::string_view folder(output.data(), pieces.drive.size() + pieces.folder.size());
+        ASSERT_TRUE(make_path(work, folder, "___00000", "___"));
         EXPECT_EQ(work.data(), work_file);
     }
 }

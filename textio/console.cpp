@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstddef>
 
-#include "textio/platform.h"
+#include "os/os.h"
 
 namespace {
 
@@ -17,23 +17,26 @@ struct ConsoleBuffer {
 
 ConsoleBuffer console;
 
-// Called while a message holds interruptions (see Message): a full buffer is written out with
-// them allowed again, as the write may wait for the reader without end.
-void put_byte(char byte) {
-    if (console.used == CONSOLE_BUFFER_SIZE) {
-        allow_interruptions();
-        flush_console();
-        hold_interruptions();
-    }
-    console.bytes[console.used++] = byte;
-}
-
+// The clean-up after an interruption writes the buffer out, so interruptions wait while it
+// changes; never while the console is written, which may wait without end (a full pipe nobody
+// reads, a terminal stopped with Ctrl-S), and an interruption must still end the run then.
 void buffer_text(std::string_view text) {
-    for (const char byte : text) {
-        if (byte == '\n') {
-            put_byte('\r');
+    bool cr_written = false;  // the CR of the LF text starts with is in the buffer
+    while (!text.empty()) {
+        if (console.used == CONSOLE_BUFFER_SIZE) {
+            flush_console();
         }
-        put_byte(byte);
+        const HeldInterruptions held;
+        while (!text.empty() && console.used < CONSOLE_BUFFER_SIZE) {
+            if (text.front() == '\n' && !cr_written) {
+                console.bytes[console.used++] = '\r';
+                cr_written = true;
+                continue;
+            }
+            console.bytes[console.used++] = text.front();
+            text.remove_prefix(1);
+            cr_written = false;
+        }
     }
 }
 
@@ -83,27 +86,14 @@ void show_name(std::string_view name) {
 
 // One message on its way out: shown piece by piece on an interactive console, which sees it at
 // once, or collected in the buffer when standard output is a file or a pipe, which gets the
-// bytes as they are. The clean-up after an interruption writes the buffer out, so interruptions
-// are held while a message changes it; never while the console is written, which may wait
-// without end (a full pipe nobody reads, a terminal stopped with Ctrl-S), and an interruption
-// must still end the run then.
+// bytes as they are.
 class Message {
 public:
     Message() : interactive_(console_is_interactive()) {
         if (interactive_ && console.used > 0) {
             flush_console();  // keeps the order should standard output have changed
         }
-        if (!interactive_) {
-            hold_interruptions();
-        }
     }
-    ~Message() {
-        if (!interactive_) {
-            allow_interruptions();
-        }
-    }
-    Message(const Message&) = delete;
-    Message& operator=(const Message&) = delete;
     // Redirected output is the same in every language, as scripts expect: the Japanese bytes.
     // English is for a reader who may not read them.
     std::string_view in_its_language(const ToolText& text) const {
@@ -150,7 +140,6 @@ void show_message(const ToolText& text, std::string_view name, std::string_view 
 // that waits has written nothing yet).
 void flush_console() {
     write_console(console.bytes, console.used);
-    hold_interruptions();
+    const HeldInterruptions held;
     console.used = 0;
-    allow_interruptions();
 }

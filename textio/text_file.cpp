@@ -19,11 +19,12 @@ constexpr char LF = '\n';
 constexpr char CTRL_Z = '\x1a';
 
 // The scans look for control bytes up to Ctrl-Z (0x00 to 0x1A): every byte that the translation
-// treats apart (NUL, LF, CR, Ctrl-Z) is one of them, and text holds few others (TAB...), which
+// treats apart (LF, CR, Ctrl-Z) is one of them, and text holds few others (TAB, NUL...), which
 // the callers pass over.
 constexpr unsigned char LAST_CONTROL = 0x1A;
 constexpr std::size_t GROUP = 16;
-static_assert(TEXT_BUFFER_PADDING >= GROUP - 1, "the last group of a scan stays in the buffer");
+// Bytes after the block in every buffer: the last group of a scan may reach past the block.
+constexpr std::size_t TEXT_BUFFER_PADDING = GROUP;
 
 // The first control byte of bytes[0, size), or size when there is none. When copy is given, the
 // bytes are copied there as they are scanned, in whole groups: copy[0, the result] holds them
@@ -69,36 +70,25 @@ std::size_t scan_for_control(const char* bytes, std::size_t size, char* copy) {
 #endif
 }
 
-// The size of text once each LF is written as CR LF.
-std::size_t translated_size(std::string_view text) {
-    std::size_t size = text.size();
-    for (const char *p = text.data(), *end = p + text.size();
-         (p = static_cast<const char*>(std::memchr(p, LF, static_cast<std::size_t>(end - p))));
-         ++p) {
-        ++size;
-    }
-    return size;
-}
-
 }  // namespace
 
-void TextFileDeleter::operator()(TextFile* file) const {
-    delete file;
-}
-
-TextFile::TextFile(FileHandle handle, Mode mode, std::unique_ptr<char[]> buffer,
-                   std::size_t block_size, std::size_t full_block_size, bool owns_handle)
-    : handle_(handle),
-      mode_(mode),
-      buffer_(std::move(buffer)),
-      block_size_(block_size),
-      full_block_size_(std::max(block_size, full_block_size)),
-      owns_handle_(owns_handle) {}
-
-TextFile::~TextFile() {
-    if (handle_ != NO_FILE) {
-        (void)close();
+bool TextFile::open(FileHandle handle, Mode mode, std::size_t block_size) {
+    (void)close();
+    // A block for writing holds at least a CR LF.
+    const std::size_t least = mode == Mode::writing ? 2 : 1;
+    if (block_size < least || block_size > SIZE_MAX - TEXT_BUFFER_PADDING) {
+        return false;
     }
+    const std::size_t first_block_size = std::min(block_size, TEXT_FIRST_BLOCK_SIZE);
+    buffer_.reset(new (std::nothrow) char[first_block_size + TEXT_BUFFER_PADDING]);
+    handle_ = handle;
+    mode_ = mode;
+    block_size_ = first_block_size;
+    full_block_size_ = block_size;
+    whole_blocks_ = 0;
+    start_ = end_ = 0;
+    ended_ = error_ = false;
+    return is_open();
 }
 
 // Reads the next block as it is; the translation is done as the text is delivered. False when
@@ -131,7 +121,7 @@ bool TextFile::fill() {
 // Runs of text are copied whole, up to the next LF, CR or Ctrl-Z; a CR is dropped, the first
 // Ctrl-Z ends the data, other control bytes (NUL, TAB...) are text like any other.
 std::size_t TextFile::read_line(char* line, std::size_t size) {
-    if (mode_ != Mode::reading || error_ || size == 0) {
+    if (mode_ != Mode::reading || error_ || size == 0 || !is_open()) {
         return 0;
     }
     std::size_t stored = 0;
@@ -191,81 +181,39 @@ void TextFile::count_whole_block() {
     }
 }
 
-// Copies text into the buffer from offset end_, each LF as CR LF; the caller has made sure
-// that it fits (translated_size).
-void TextFile::copy_translated(std::string_view text) {
-    char* out = buffer_.get() + end_;
-    while (!text.empty()) {
-        const std::size_t lf = text.find(LF);
-        const std::size_t run = lf == std::string_view::npos ? text.size() : lf;
-        std::memcpy(out, text.data(), run);
-        out += run;
-        if (lf == std::string_view::npos) {
-            break;
-        }
-        *out++ = CR;
-        *out++ = LF;
-        text.remove_prefix(lf + 1);
+// Copies text into the buffer, each LF as CR LF, writing the buffer out whenever it is full.
+bool TextFile::write_text(std::string_view text) {
+    if (mode_ != Mode::writing || error_ || !is_open()) {
+        return false;
     }
-    end_ = static_cast<std::size_t>(out - buffer_.get());
-}
-
-// Writes a text too large for the buffer straight to the file, translated a buffer at a time.
-// A failure here loses nothing that was buffered, so it does not mark the file.
-bool TextFile::write_directly(std::string_view text) {
     while (!text.empty()) {
-        // Each LF doubles, so half a buffer of text always fits once translated.
-        const std::string_view part = text.substr(0, block_size_ / 2 > 0 ? block_size_ / 2 : 1);
-        if (translated_size(part) > block_size_) {
-            // A one-byte buffer cannot hold CR LF: write that pair as it is.
-            if (!write_all(handle_, "\r\n", 2)) {
+        if (block_size_ - end_ < 2) {  // no room for a CR LF
+            if (!flush()) {
                 return false;
             }
-        } else {
-            end_ = 0;
-            copy_translated(part);
-            const bool written = write_all(handle_, buffer_.get(), end_);
-            end_ = 0;
-            if (!written) {
-                return false;
+            count_whole_block();
+        }
+        char* const block = buffer_.get();
+        while (!text.empty() && block_size_ - end_ >= 2) {
+            const std::string_view part = text.substr(0, block_size_ - end_);
+            const std::size_t lf = part.find(LF);
+            const std::size_t run = lf == std::string_view::npos ? part.size() : lf;
+            std::memcpy(block + end_, text.data(), run);
+            end_ += run;
+            text.remove_prefix(run);
+            if (lf != std::string_view::npos && block_size_ - end_ >= 2) {
+                block[end_++] = CR;
+                block[end_++] = LF;
+                text.remove_prefix(1);
             }
         }
-        text.remove_prefix(part.size());
     }
     return true;
 }
 
-int TextFile::write_text(const char* text) {
-    if (mode_ != Mode::writing || error_) {
-        return -1;
-    }
-    const std::string_view whole(text);
-    if (whole.empty()) {
-        return 0;
-    }
-    return write_translated(whole) ? static_cast<unsigned char>(whole.back()) : -1;
-}
-
-// write_text of a text that is not empty and holds no NUL, on a file open for writing whose
-// writing out has not failed.
-bool TextFile::write_translated(std::string_view text) {
-    const std::size_t size = translated_size(text);
-    if (size > block_size_ - end_) {
-        if (!flush()) {
-            return false;
-        }
-        count_whole_block();
-        if (size > block_size_) {
-            return write_directly(text);
-        }
-    }
-    copy_translated(text);
-    return true;
-}
-
-// The loop of copy_text. Pieces that lie whole in the block go the quick way; any other piece
-// takes the loop's own way, through read_line and write_text, as do all of them when a file is
-// not in order (then read_line or write_text tells how).
+// Pieces that lie whole in the block go the quick way; any other piece takes the loop's own way,
+// through read_line and write_text, as do all of them when a file is not in order (then read_line
+// or write_text tells how).
 bool TextFile::copy_to(TextFile& to, char* line, std::size_t size, PieceFilter keep_out,
                        void* context) {
     const bool apart = &to != this && size >= 2;
@@ -279,14 +227,15 @@ bool TextFile::copy_to(TextFile& to, char* line, std::size_t size, PieceFilter k
         if (length == 0) {
             return true;
         }
-        if (!(keep_out && keep_out(line, length, context)) && to.write_text(line) < 0) {
+        const std::string_view piece(line, length);
+        if (!(keep_out && keep_out(piece, context)) && !to.write_text(piece)) {
             return false;
         }
     }
 }
 
-// From start_ on, each piece that lies whole in the block, with no NUL, no Ctrl-Z and no CR but
-// one before its LF, is exactly what read_line would deliver: it is judged where it lies and,
+// From start_ on, each piece that lies whole in the block, with no Ctrl-Z and no CR but one before
+// its LF, is exactly what read_line would deliver: it is judged where it lies and,
 // when it fits in to's buffer with its CR LF, copied there by the scan that finds its end, so
 // each byte is read once and written once. Stops before the first piece that is not so. False
 // when writing failed.
@@ -318,11 +267,10 @@ bool TextFile::copy_whole_pieces(TextFile& to, std::size_t size, PieceFilter kee
             } else {
                 run += scan_for_control<false>(from + run, window - run, nullptr);
             }
-            if (run == window || from[run] == LF || from[run] == CR || from[run] == '\0' ||
-                from[run] == CTRL_Z) {
+            if (run == window || from[run] == LF || from[run] == CR || from[run] == CTRL_Z) {
                 break;
             }
-            ++run;  // TAB and the like: text
+            ++run;  // TAB, NUL and the like: text
         }
         std::size_t length = 0;  // the piece's characters, from from[0] on
         std::size_t taken = 0;   // bytes of the block it takes
@@ -338,10 +286,10 @@ bool TextFile::copy_whole_pieces(TextFile& to, std::size_t size, PieceFilter kee
             length = run + 1;
             taken = run + 2;
         } else {
-            break;  // a NUL, a Ctrl-Z or a CR alone
+            break;  // a Ctrl-Z or a CR alone
         }
         start += taken;
-        if (keep_out && keep_out(from, length, context)) {
+        if (keep_out && keep_out({from, length}, context)) {
             continue;
         }
         if (copied) {
@@ -355,7 +303,7 @@ bool TextFile::copy_whole_pieces(TextFile& to, std::size_t size, PieceFilter kee
         } else {
             start_ = start;
             to.end_ = out_end;
-            if (!to.write_translated(std::string_view(from, length))) {
+            if (!to.write_text({from, length})) {
                 return false;
             }
             out_block = to.buffer_.get();  // writing out may have grown the buffer
@@ -368,112 +316,11 @@ bool TextFile::copy_whole_pieces(TextFile& to, std::size_t size, PieceFilter kee
     return true;
 }
 
-int TextFile::close() {
-    bool ok = true;
-    if (mode_ == Mode::writing) {
-        ok = flush();
+bool TextFile::close() {
+    if (is_open() && mode_ == Mode::writing) {
+        (void)flush();
     }
-    ok = (!owns_handle_ || close_file(handle_)) && ok;
+    buffer_.reset();
     handle_ = NO_FILE;
-    return ok ? 0 : -1;
-}
-
-namespace {
-
-bool is_text_mode(const char* mode, bool& writing) {
-    writing = std::string_view(mode) == "w";
-    return writing || std::string_view(mode) == "r";
-}
-
-// The first block's buffer; empty for a block size that cannot be.
-std::unique_ptr<char[]> first_buffer(std::size_t block_size) {
-    if (block_size == 0 || block_size > SIZE_MAX - TEXT_BUFFER_PADDING) {
-        return nullptr;
-    }
-    const std::size_t first_block_size = std::min(block_size, TEXT_FIRST_BLOCK_SIZE);
-    return std::unique_ptr<char[]>(new (std::nothrow) char[first_block_size + TEXT_BUFFER_PADDING]);
-}
-
-TextFilePointer make_text_file(FileHandle handle, bool writing, std::unique_ptr<char[]> buffer,
-                               std::size_t block_size, bool owns_handle = true) {
-    TextFilePointer file(new (std::nothrow) TextFile(
-        handle, writing ? TextFile::Mode::writing : TextFile::Mode::reading, std::move(buffer),
-        std::min(block_size, TEXT_FIRST_BLOCK_SIZE), block_size, owns_handle));
-    if (!file && owns_handle) {
-        (void)close_file(handle);
-    }
-    return file;
-}
-
-}  // namespace
-
-// The buffer comes first, so that a file is never created, nor emptied, for nothing.
-TextFilePointer open_text(const char* name, const char* mode, std::size_t block_size) {
-    bool writing = false;
-    if (!is_text_mode(mode, writing)) {
-        return nullptr;
-    }
-    std::unique_ptr<char[]> buffer = first_buffer(block_size);
-    if (!buffer) {
-        return nullptr;
-    }
-    const FileHandle handle = writing ? open_for_writing(name) : open_for_reading(name);
-    if (handle == NO_FILE) {
-        return nullptr;
-    }
-    return make_text_file(handle, writing, std::move(buffer), block_size);
-}
-
-namespace {
-
-TextFilePointer text_over(FileHandle handle, const char* mode, std::size_t block_size,
-                          bool owns_handle) {
-    bool writing = false;
-    std::unique_ptr<char[]> buffer;
-    if (handle != NO_FILE && is_text_mode(mode, writing)) {
-        buffer = first_buffer(block_size);
-    }
-    if (!buffer) {
-        if (handle != NO_FILE && owns_handle) {
-            (void)close_file(handle);
-        }
-        return nullptr;
-    }
-    return make_text_file(handle, writing, std::move(buffer), block_size, owns_handle);
-}
-
-}  // namespace
-
-TextFilePointer adopt_text(FileHandle handle, const char* mode, std::size_t block_size) {
-    return text_over(handle, mode, block_size, true);
-}
-
-TextFilePointer lend_text(FileHandle handle, const char* mode, std::size_t block_size) {
-    return text_over(handle, mode, block_size, false);
-}
-
-std::size_t read_line(char* line, std::size_t size, TextFile& file) {
-    return file.read_line(line, size);
-}
-
-bool text_failed(const TextFile& file) {
-    return file.has_failed();
-}
-
-int write_text(const char* text, TextFile& file) {
-    return file.write_text(text);
-}
-
-bool copy_text(TextFile& from, TextFile& to, char* line, std::size_t size, PieceFilter keep_out,
-               void* context) {
-    return from.copy_to(to, line, size, keep_out, context);
-}
-
-int close_text(TextFilePointer& file) {
-    if (!file) {
-        return 0;
-    }
-    const int result = file->close();
-    file.reset();
-    return result;
+    return !error_;
 }

@@ -1,5 +1,6 @@
-// The platform calls on Windows. Names are passed to the "A" functions as they are: bytes in the
-// system code page (Shift-JIS on a Japanese system), converted only to be shown on a console.
+// The operating system's side of os.h on Windows. Names are passed to the "A" functions as they
+// are: bytes in the system code page (Shift-JIS on a Japanese system), converted only to be shown
+// on a console.
 #define WIN32_LEAN_AND_MEAN
 #define NOMINMAX
 #include <windows.h>
@@ -7,7 +8,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "textio/platform.h"
+#include "os/os.h"
 
 namespace {
 
@@ -80,23 +81,7 @@ FileHandle open_for_reading(const char* name) {
     return open_file(name, GENERIC_READ, OPEN_EXISTING);
 }
 
-FileHandle open_for_writing(const char* name) {
-    // Not CREATE_ALWAYS: it refuses an existing hidden or system file, which must be emptied
-    // like any other. OPEN_ALWAYS with write access still fails on a read-only file.
-    const FileHandle file = open_file(name, GENERIC_WRITE, OPEN_ALWAYS);
-    if (file == NO_FILE) {
-        return NO_FILE;
-    }
-    // Only a file on disk has a length to cut; a device such as NUL has none.
-    HANDLE handle = to_handle(file);
-    if (GetFileType(handle) == FILE_TYPE_DISK && SetEndOfFile(handle) == 0) {
-        CloseHandle(handle);
-        return NO_FILE;
-    }
-    return file;
-}
-
-CreateResult create_new_file(const char* name, FileHandle& file) {
+Created create_new_file(const char* name, FileHandle& file) {
     file = NO_FILE;
     // CREATE_NEW fails on any existing entry; with FILE_FLAG_OPEN_REPARSE_POINT it never
     // follows a link either, not even a dangling one, to create what it leads to.
@@ -106,16 +91,16 @@ CreateResult create_new_file(const char* name, FileHandle& file) {
     if (handle == INVALID_HANDLE_VALUE) {
         const DWORD error = GetLastError();
         if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) {
-            return CreateResult::failed;
+            return Created::failed;
         }
         // A folder of that name is no taken file name: the name cannot be created.
         const DWORD attributes = GetFileAttributesA(name);
         const bool folder =
             attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-        return folder ? CreateResult::failed : CreateResult::name_taken;
+        return folder ? Created::failed : Created::name_taken;
     }
     file = from_handle(handle);
-    return CreateResult::created;
+    return Created::created;
 }
 
 std::ptrdiff_t read_some(FileHandle file, char* buffer, std::size_t size) {
@@ -164,33 +149,11 @@ void flush_folder_of(const char*) {
     // with its entry once it is flushed: nothing is left to do for the folder.
 }
 
-bool remove_file(const char* name) {
-    return DeleteFileA(name) != 0;
-}
-
-RenameResult rename_over(const char* from, const char* to) {
+Renamed rename_over(const char* from, const char* to) {
     if (MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0) {
-        return RenameResult::renamed;
+        return Renamed::renamed;
     }
-    return GetLastError() == ERROR_NOT_SAME_DEVICE ? RenameResult::copy_instead
-                                                   : RenameResult::refused;
-}
-
-bool name_is_taken(const char* name) {
-    // FindFirstFileA takes these as wildcards ("<", ">" and '"' too, in the file system), but
-    // the name must be looked up exactly. None can stand in a Windows file name, so no file of
-    // such a name exists. All are below 0x40, so none is the second byte of a Shift-JIS
-    // character and a byte scan is safe.
-    if (std::strpbrk(name, "*?<>\"") != nullptr) {
-        return false;
-    }
-    WIN32_FIND_DATAA found{};
-    HANDLE search = FindFirstFileA(name, &found);
-    if (search == INVALID_HANDLE_VALUE) {
-        return false;
-    }
-    FindClose(search);
-    return (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+    return GetLastError() == ERROR_NOT_SAME_DEVICE ? Renamed::copy_instead : Renamed::refused;
 }
 
 bool same_file(const char* first, const char* second) {
@@ -227,7 +190,7 @@ FileIdentity name_identity(const char* name) {
 }
 
 bool remove_if_same(const char* name, const FileIdentity& identity) {
-    return name_identity(name) == identity && remove_file(name);
+    return name_identity(name) == identity && DeleteFileA(name) != 0;
 }
 
 ExistingEntry examine_entry(const char* name) {
@@ -415,11 +378,11 @@ void catch_interruptions(void (*cleanup)()) {
     SetConsoleCtrlHandler(on_console_event, TRUE);
 }
 
-void hold_interruptions() {
+HeldInterruptions::HeldInterruptions() {
     EnterCriticalSection(&interruption_lock.section);
 }
 
-void allow_interruptions() {
+HeldInterruptions::~HeldInterruptions() {
     LeaveCriticalSection(&interruption_lock.section);
 }
 
@@ -427,14 +390,6 @@ void end_process(int exit_code) {
     ExitProcess(static_cast<UINT>(exit_code));
 }
 
-bool slash_separates_folders() {
-    return false;
-}
-
-bool names_are_case_sensitive() {
-    return false;
-}
-
-bool names_may_be_utf8() {
-    return false;
+PlatformNames platform_names() {
+    return {.slash_separates_folders = false, .case_sensitive = false, .may_be_utf8 = false};
 }

@@ -1,4 +1,4 @@
-// The platform calls on POSIX systems.
+// The operating system's side of os.h on POSIX systems.
 #include <fcntl.h>
 #include <iconv.h>
 #include <langinfo.h>
@@ -18,7 +18,7 @@
 #include <initializer_list>
 #include <string_view>
 
-#include "textio/platform.h"
+#include "os/os.h"
 
 namespace {
 
@@ -62,58 +62,29 @@ FileHandle open_for_reading(const char* name) {
     return fd;
 }
 
-FileHandle open_for_writing(const char* name) {
-    for (;;) {
-        // A file made by this call is writable whatever the umask makes of its bits.
-        int fd = open_retrying(name, O_WRONLY | O_CREAT | O_EXCL, 0666);
-        if (fd >= 0) {
-            return fd;
-        }
-        if (errno != EEXIST) {
-            return NO_FILE;
-        }
-        fd = open_retrying(name, O_WRONLY);
-        if (fd < 0) {
-            if (errno == ENOENT) {
-                continue;  // removed in between: create it after all
-            }
-            return NO_FILE;
-        }
-        struct stat status {};
-        if (::fstat(fd, &status) != 0 || S_ISDIR(status.st_mode) ||
-            (S_ISREG(status.st_mode) && has_no_write_bit(status)) ||
-            (S_ISREG(status.st_mode) && ::ftruncate(fd, 0) != 0)) {
-            ::close(fd);
-            return NO_FILE;
-        }
-        return fd;
-    }
-}
-
-CreateResult create_new_file(const char* name, FileHandle& file) {
+Created create_new_file(const char* name, FileHandle& file) {
     file = NO_FILE;
     // O_EXCL with O_CREAT fails on any existing entry, a link (even a dangling one) included,
     // and never follows it.
-    // Readable by its owner alone until carry_permissions gives it its mode: what it holds may
-    // be the text of a file others may not read.
+    // Its owner's alone until carry_permissions: it may come to hold text others may not read.
     const int fd = open_retrying(name, O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW, 0600);
     if (fd < 0) {
         if (errno != EEXIST) {
-            return CreateResult::failed;
+            return Created::failed;
         }
         // A folder of that name is no taken file name: the name cannot be created.
         struct stat status {};
         const bool folder = ::lstat(name, &status) == 0 && S_ISDIR(status.st_mode);
-        return folder ? CreateResult::failed : CreateResult::name_taken;
+        return folder ? Created::failed : Created::name_taken;
     }
-    // Whatever the umask, the file must stay writable: remove_file refuses read-only files,
+    // Whatever the umask, the file must stay writable: the tool never deletes a read-only file,
     // and the run has to be able to delete its own work file.
     struct stat status {};
     if (::fstat(fd, &status) == 0 && has_no_write_bit(status)) {
         (void)::fchmod(fd, status.st_mode | S_IWUSR);
     }
     file = fd;
-    return CreateResult::created;
+    return Created::created;
 }
 
 std::ptrdiff_t read_some(FileHandle file, char* buffer, std::size_t size) {
@@ -192,7 +163,10 @@ void flush_folder_of(const char* name) {
     }
 }
 
-bool remove_file(const char* name) {
+namespace {
+
+// Root may delete any file, but the tool never deletes one without a write-permission bit.
+bool remove_entry(const char* name) {
     struct stat status {};
     if (::lstat(name, &status) != 0 || S_ISDIR(status.st_mode) ||
         (S_ISREG(status.st_mode) && has_no_write_bit(status))) {
@@ -201,18 +175,15 @@ bool remove_file(const char* name) {
     return ::unlink(name) == 0;
 }
 
-RenameResult rename_over(const char* from, const char* to) {
+}  // namespace
+
+Renamed rename_over(const char* from, const char* to) {
     if (std::rename(from, to) == 0) {
-        return RenameResult::renamed;
+        return Renamed::renamed;
     }
     // A mount point (a file bind-mounted over the output) cannot be renamed over, nor can a name
     // on another file system: a copy into the file there can still publish.
-    return errno == EBUSY || errno == EXDEV ? RenameResult::copy_instead : RenameResult::refused;
-}
-
-bool name_is_taken(const char* name) {
-    struct stat status {};
-    return ::lstat(name, &status) == 0 && !S_ISDIR(status.st_mode);
+    return errno == EBUSY || errno == EXDEV ? Renamed::copy_instead : Renamed::refused;
 }
 
 bool same_file(const char* first, const char* second) {
@@ -243,7 +214,7 @@ FileIdentity name_identity(const char* name) {
 }
 
 bool remove_if_same(const char* name, const FileIdentity& identity) {
-    return name_identity(name) == identity && remove_file(name);
+    return name_identity(name) == identity && remove_entry(name);
 }
 
 ExistingEntry examine_entry(const char* name) {
@@ -507,8 +478,8 @@ void catch_interruptions(void (*cleanup)()) {
     }
 }
 
-// The cleanup itself uses the console, which holds interruptions: inside it they stay blocked.
-void hold_interruptions() {
+// The clean-up itself uses the console, which holds interruptions: inside it they stay blocked.
+HeldInterruptions::HeldInterruptions() {
     if (cleaning_up != 0) {
         return;
     }
@@ -519,7 +490,7 @@ void hold_interruptions() {
     }
 }
 
-void allow_interruptions() {
+HeldInterruptions::~HeldInterruptions() {
     if (cleaning_up != 0) {
         return;
     }
@@ -534,14 +505,6 @@ void end_process(int exit_code) {
     ::_exit(exit_code);
 }
 
-bool slash_separates_folders() {
-    return true;
-}
-
-bool names_are_case_sensitive() {
-    return true;
-}
-
-bool names_may_be_utf8() {
-    return true;
+PlatformNames platform_names() {
+    return {.slash_separates_folders = true, .case_sensitive = true, .may_be_utf8 = true};
 }

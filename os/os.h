@@ -1,0 +1,184 @@
+// The one seam between the tool and the operating system. os_posix.cpp and os_win32.cpp implement
+// this contract and the build takes one of them; nothing above this layer knows which platform it
+// runs on. Names are NUL-terminated byte strings, passed to the system as they are.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+// An open file: a POSIX descriptor or a Win32 HANDLE.
+using FileHandle = std::intptr_t;
+inline constexpr FileHandle NO_FILE = -1;
+
+// ---- Files
+
+// Opens an existing file for reading. NO_FILE for a missing name or a folder.
+FileHandle open_for_reading(const char* name);
+
+enum class Created {
+    created,     // a new empty file of that name now exists, made by this call
+    name_taken,  // an entry of that name exists that is not a folder (a file, a link, even one
+                 // that leads nowhere)
+    failed,      // anything else: a folder of that name, a missing folder, no permission...
+};
+
+// Creates a new empty file, exclusively: never follows a link, never opens an entry that exists,
+// so no other process can take the name or plant a link between the test and the creation. The
+// file is left open for reading and writing in file (NO_FILE unless created). POSIX: it is its
+// owner's alone until carry_permissions.
+Created create_new_file(const char* name, FileHandle& file);
+
+// The count of bytes read (> 0), 0 at the end of the data, -1 on a read error.
+std::ptrdiff_t read_some(FileHandle file, char* buffer, std::size_t size);
+
+// Writes all size bytes; false on a write error (a full disk, a file-size limit...).
+bool write_all(FileHandle file, const char* bytes, std::size_t size);
+
+// False when the system reports an error on closing; the handle is gone either way.
+bool close_file(FileHandle file);
+
+// Moves the file's position back to its start.
+bool rewind_file(FileHandle file);
+
+// Makes what was written to the file reach the disk. False when the system says it could not; a
+// file system that cannot flush at all is no failure.
+bool flush_to_disk(FileHandle file);
+
+// Makes the changes to the entries of name's folder (a rename, a creation) reach the disk, where
+// the system can. Failures are not reported.
+void flush_folder_of(const char* name);
+
+// ---- Which file a name or a handle is
+
+// Equal for one and the same file; unknown (equal to nothing, not even another unknown one) where
+// there is none. The kind of entry is part of it, so that a FIFO or a link made where a removed
+// file was, which a file system may give the same number, never passes for that file.
+struct FileIdentity {
+    std::uint64_t volume = 0;
+    std::uint64_t index = 0;
+    std::uint32_t kind = 0;  // POSIX: the type bits of the mode; Windows: folder, reparse point
+    bool known = false;
+    bool operator==(const FileIdentity& other) const {
+        return known && other.known && volume == other.volume && index == other.index &&
+               kind == other.kind;
+    }
+};
+FileIdentity file_identity(FileHandle file);
+FileIdentity name_identity(const char* name);  // the entry itself: a link is not followed
+
+// True when both names lead to one existing file, however they are spelled (links followed).
+bool same_file(const char* first, const char* second);
+
+// Deletes the named entry only if it is the file of that identity: a file another process put in
+// its place is left alone (the check and the deletion are two steps; a swap between them is not
+// seen). Safe in the clean-up after an interruption.
+bool remove_if_same(const char* name, const FileIdentity& identity);
+
+// ---- Replacing the output
+
+// What lies at a name that the run is about to replace.
+struct ExistingEntry {
+    enum class Kind {
+        none,     // nothing of that name
+        file,     // a regular file
+        link,     // a link to a regular file, a folder or nothing (POSIX), a reparse point
+        folder,   // a folder
+        special,  // a FIFO, a device, a socket, or a link to one; Windows: no file on a disk
+    };
+    Kind kind = Kind::none;
+    bool read_only = false;  // POSIX: no write-permission bit at all, even for root; Windows:
+                             // the read-only attribute
+    FileIdentity identity;   // the entry itself
+    // POSIX, for a file: its permission bits, owner and group.
+    std::uint32_t mode = 0;
+    std::uint32_t owner = 0;
+    std::uint32_t group = 0;
+};
+ExistingEntry examine_entry(const char* name);
+
+enum class Renamed {
+    renamed,       // to is now the file from was, in one step
+    copy_instead,  // refused for a reason a copy overcomes: to is a mount point, or on another
+                   // file system
+    refused,       // refused otherwise (no permission, a folder at to...): nothing changed
+};
+
+// Gives the file from the name to in one step, replacing whatever file had that name (a link is
+// replaced, not followed): at every moment to is the old file or the new one. A read-only or
+// special file at to is replaced like any other: callers that must keep one examine it first.
+// Windows writes the rename through to the disk; POSIX leaves that to flush_folder_of.
+Renamed rename_over(const char* from, const char* to);
+
+// Gives the open file the permission bits of the file it replaces, and its owner and group where
+// the process may (as root, or a group it belongs to). Where no file is replaced, the mode a new
+// file gets (0666 less the umask). Windows: nothing to do (a file has what its folder gives).
+void carry_permissions(FileHandle file, const ExistingEntry& replaced);
+
+// Opens the very regular file that examine_entry found at name, for writing, emptied; never
+// follows a link, never waits on a FIFO. NO_FILE when name leads anywhere else now.
+FileHandle open_examined_file(const char* name, const ExistingEntry& examined);
+
+// ---- Names
+
+// How this platform writes names.
+struct PlatformNames {
+    bool slash_separates_folders;  // POSIX; Windows takes only "\" in the tool's own name rules
+    bool case_sensitive;           // POSIX; Windows finds a.MOT as a.mot
+    bool may_be_utf8;              // POSIX; Windows names are in the system code page
+};
+PlatformNames platform_names();
+
+// ---- Console
+
+// True when standard output is an interactive console rather than a file or a pipe.
+bool console_is_interactive();
+
+// Writes bytes to standard output as they are; errors are ignored (the console is the report:
+// there is nowhere else to report its failure). In the clean-up after an interruption the run
+// must end even if the console does not take the bytes: POSIX writes only what it takes at once,
+// Windows ends the process a second later should the write wait.
+void write_console(const char* bytes, std::size_t size);
+
+enum class ConsoleText {
+    tool_text,  // the tool's own texts: Shift-JIS (code page 932)
+    name,       // a name as given: bytes in the system's encoding for names
+};
+
+// Shows bytes on an interactive console in the form it displays: POSIX converts the tool's texts
+// to UTF-8 when the locale's codeset is UTF-8 (or, for a locale named but not installed, its name
+// says UTF-8) and leaves names as they are; Windows shows both as Unicode (tool texts from code
+// page 932, names from the ANSI code page). What cannot be converted goes as it is. Nothing is
+// allocated.
+void show_console_text(const char* bytes, std::size_t size, ConsoleText text);
+
+// True when the user reads Japanese: POSIX, the first of LC_ALL, LC_MESSAGES and LANG that is set
+// starts with "ja"; Windows, the user's UI language is Japanese.
+bool user_language_is_japanese();
+
+// ---- The process
+
+// Prepares the process before the run: POSIX, a reader of standard output that goes away, or a
+// write beyond the file-size limit, must fail a write, not kill the run; closed standard streams
+// are reopened on the null device, so that no file of the run takes their number; an interactive
+// console's form is learnt here, before any interruption could need it.
+void prepare_process();
+
+// Interruptions: POSIX SIGINT, SIGTERM and SIGHUP; Windows Ctrl-C, Ctrl-Break and the console
+// closing. When one comes, cleanup runs and the process then ends as that interruption ends it by
+// default (POSIX: killed by the signal). cleanup runs in a signal handler on POSIX (only
+// async-signal-safe calls) and on a thread of its own on Windows; it never runs twice. A POSIX
+// signal ignored when the process started stays ignored.
+void catch_interruptions(void (*cleanup)());
+
+// While one lives, an interruption waits: the run is changing what the clean-up looks at. Holds
+// nest; the clean-up's own holds do nothing.
+class HeldInterruptions {
+public:
+    HeldInterruptions();
+    ~HeldInterruptions();
+    HeldInterruptions(const HeldInterruptions&) = delete;
+    HeldInterruptions& operator=(const HeldInterruptions&) = delete;
+};
+
+// Ends the process at once with exit_code.
+[[noreturn]] void end_process(int exit_code);
