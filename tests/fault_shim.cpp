@@ -1,12 +1,12 @@
 // Faults injected into the tool with LD_PRELOAD (tool.cpp), named in SRJOIN_FAULT and split by ",":
-//   stop-create:<suffix>  the process stops (SIGSTOP) before and after its first exclusive
-//   stop-rename           creation of a file whose name ends in suffix; before and after its
-//                         first rename (refused or not)
-//   fail-read:<suffix>:<bytes>  reads of such a file fail with EIO once that many bytes were
-//   fail-fsync:<suffix>         read; flushing one to the disk (fsync, fdatasync) fails with EIO;
-//   fail-rename                 every rename fails with EXDEV; the first block (4 KiB or more)
-//   fail-alloc[:<suffix>]       allocated after an exclusive creation (after opening such a
-//                               file) is refused
+//   stop-create:<suffix>        the process stops (SIGSTOP) before and after it first creates a
+//                               file whose name ends in suffix;
+//   stop-rename                 and before and after its first rename, refused or not;
+//   fail-rename                 every rename fails with EXDEV (another file system);
+//   fail-read:<suffix>:<bytes>  reads of such a file fail with EIO once that many bytes are read;
+//   fail-fsync:<suffix>         flushing such a file to the disk fails with EIO;
+//   fail-alloc[:<suffix>]       the first block of 4 KiB or more allocated after the first
+//                               creation of a file (after opening such a file) is refused.
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <unistd.h>
@@ -54,12 +54,30 @@ bool names(std::string_view kind, const char* name) {
 
 int read_fails = -1, flush_fails = -1;  // the files the faults are for
 unsigned long long bytes_read = 0;
-bool create_stopped = false, rename_stopped = false, alloc_armed = false;
+bool created = false, create_stopped = false, rename_stopped = false, alloc_armed = false;
 
 void stop_if(bool stops) {
     if (stops) {
         raise(SIGSTOP);
     }
+}
+
+int flush(int fd, int (*real)(int)) {
+    errno = fd == flush_fails ? EIO : errno;
+    return fd == flush_fails ? -1 : real(fd);
+}
+
+// Every rename goes through here: stopped around, or refused.
+template <typename Rename>
+int renamed(Rename rename) {
+    const bool stops = !rename_stopped && fault("stop-rename");
+    rename_stopped = rename_stopped || stops;
+    stop_if(stops);
+    const bool fails = fault("fail-rename");
+    const int result = fails ? -1 : rename();
+    errno = fails ? EXDEV : errno;
+    stop_if(stops);
+    return result;
 }
 
 }  // namespace
@@ -72,15 +90,17 @@ int open(const char* name, int flags, ...) {
     va_start(args, flags);
     const mode_t mode = (flags & O_CREAT) != 0 ? va_arg(args, mode_t) : 0;
     va_end(args);
-    const bool exclusive = (flags & O_EXCL) != 0;
-    const bool stops = exclusive && !create_stopped && names("stop-create", name);
+    const bool creates = (flags & O_CREAT) != 0;
+    const bool stops = creates && !create_stopped && names("stop-create", name);
     create_stopped = create_stopped || stops;
     stop_if(stops);
     const int fd = real(name, flags, mode);
     stop_if(stops);
     std::string_view suffix;
-    alloc_armed = alloc_armed || (fd >= 0 && fault("fail-alloc", &suffix) &&
-                                  (suffix.empty() ? exclusive : names("fail-alloc", name)));
+    alloc_armed =
+        alloc_armed || (fd >= 0 && fault("fail-alloc", &suffix) &&
+                        (suffix.empty() ? creates && !created : names("fail-alloc", name)));
+    created = created || (fd >= 0 && creates);
     if (fd >= 0 && names("fail-read", name)) {
         read_fails = fd;
         bytes_read = 0;
@@ -98,15 +118,11 @@ int close(int fd) {
 }
 
 int fsync(int fd) {
-    static const auto real = next<int (*)(int)>("fsync");
-    errno = fd == flush_fails ? EIO : errno;
-    return fd == flush_fails ? -1 : real(fd);
+    return flush(fd, next<int (*)(int)>("fsync"));
 }
 
 int fdatasync(int fd) {
-    static const auto real = next<int (*)(int)>("fdatasync");
-    errno = fd == flush_fails ? EIO : errno;
-    return fd == flush_fails ? -1 : real(fd);
+    return flush(fd, next<int (*)(int)>("fdatasync"));
 }
 
 ssize_t read(int fd, void* buffer, size_t size) {
@@ -115,7 +131,6 @@ ssize_t read(int fd, void* buffer, size_t size) {
     if (fd != read_fails || !fault("fail-read", &rest)) {
         return real(fd, buffer, size);
     }
-    // The count ends at the "," or at the end of the setting.
     const unsigned long long allowed = std::strtoull(rest.data() + rest.find(':') + 1, nullptr, 10);
     if (bytes_read >= allowed) {
         errno = EIO;
@@ -129,14 +144,14 @@ ssize_t read(int fd, void* buffer, size_t size) {
 
 int rename(const char* from, const char* to) noexcept {
     static const auto real = next<int (*)(const char*, const char*)>("rename");
-    const bool stops = !rename_stopped && fault("stop-rename");
-    rename_stopped = rename_stopped || stops;
-    stop_if(stops);
-    const bool fails = fault("fail-rename");
-    const int result = fails ? -1 : real(from, to);
-    errno = fails ? EXDEV : errno;
-    stop_if(stops);
-    return result;
+    return renamed([&] { return real(from, to); });
+}
+
+int renameat2(int from_folder, const char* from, int to_folder, const char* to,
+              unsigned flags) noexcept {
+    static const auto real =
+        next<int (*)(int, const char*, int, const char*, unsigned)>("renameat2");
+    return renamed([&] { return real(from_folder, from, to_folder, to, flags); });
 }
 
 // The allocator that would have been called: the C library's, or a sanitizer's.

@@ -12,23 +12,11 @@
 
 namespace {
 
-struct Promise {
-    const char* name;
-    std::vector<std::string> args;  // Platform::any rows: "/" becomes "\" on Windows
-    Files before;
-    std::vector<Said> said;  // after the banner
-    int exit_code;
-    Files changes;  // what the run makes, changes or removes (GONE)
-    Platform platform = Platform::any;
-    RunSettings settings = {};
-    bool utf8_terminal = false;  // the tool's texts shown in UTF-8
-};
-
 const Files AB = {{"a.MOT", "S1A\n"}, {"b.MOT", "S1B\n"}};
 const std::vector<Said> OUT = {{CREATED, "out.mot"}};
 const std::string MERGED = "S1A\r\nS1B\r\n" + FALLBACK;
-const std::string HYO = "\x95\x5C";  // a Shift-JIS character whose second byte is "\"
-const std::size_t BLOCK = TEXT_BLOCK_SIZE;
+const std::string HYO = "\x95\x5C";    // a Shift-JIS character whose second byte is "\"
+const std::size_t BLOCK = 256 * 1024;  // the text layer's largest block
 
 Files out(const std::string& bytes) {
     return {{"out.mot", bytes}};
@@ -67,8 +55,8 @@ std::vector<std::string> random_inputs() {
 
 // 100 to 149, a record each: fifty names are merged. One more, even an empty one, refuses the
 // list.
-Promise fifty_names(bool one_more) {
-    Promise p{"FiftyNamesMerged", {"100", "out"}, {}, {{CREATED, "out.mot"}}, 0, {}};
+Row fifty_names(bool one_more) {
+    Row p{"FiftyNamesMerged", {"100", "out"}, {}, {{CREATED, "out.mot"}}, 0, {}};
     for (int i = 100; i < 150; ++i) {
         const std::string name = std::to_string(i);
         p.before[name + ".MOT"] = "S1" + name + "\n";
@@ -89,7 +77,7 @@ Files all_names_taken() {
     return files;
 }
 
-std::vector<Promise> promises() {
+std::vector<Row> promises() {
     const std::string i250(250, 'i'), i251(251, 'i'), o250(250, 'o'), o251(251, 'o');
     const std::string deep = std::string(124, 'F') + "/" + std::string(124, 'G') + "/";
     const std::string long_name(300, 'g'), x9995(9995, 'x'), x29998(29998, 'x');
@@ -238,8 +226,8 @@ std::vector<Promise> promises() {
          OUT, 0, with(out(MERGED), {{"over", MERGED}}), posix},
 
         // A full disk, and files that fail.
-        {"DiskFullWhileMerging", {"big+b", "disk/out"},
-         with(AB, {{"big.MOT", lines("B", 3 * BLOCK)}, {"disk", small_disk(64 << 10)},
+        {"DiskFullWhileMergingAnEndlessInput", {"zero+b", "disk/out"},
+         with(AB, {{"zero.MOT", link_to("/dev/zero")}, {"disk", small_disk(64 << 10)},
                    {"disk/out.mot", "OLD"}}), {{NOT_APPENDED, "disk/" + WORK}}, 3, {}, posix},
         {"DiskFullWhenTheWorkFileIsClosed", {"big+b", "disk/out"},
          with(AB, {{"big.MOT", lines("B", 40 << 10)}, {"disk", small_disk(16 << 10)},
@@ -312,61 +300,12 @@ std::vector<Promise> promises() {
     // clang-format on
 }
 
-void PrintTo(const Promise& promise, std::ostream* os) {
-    *os << promise.name;
-}
-
-// A name as the tool takes it, or prints it. Windows: folders of rows for any platform with
-// "\\", and printed in Shift-JIS.
-std::string on_this_platform(std::string name, Platform platform, bool printed) {
-    if (tool_is_windows_build() && platform == Platform::any) {
-        std::replace(name.begin(), name.end(), '/', '\\');
-    }
-    return tool_is_windows_build() && printed ? shift_jis(name) : name;
-}
-
-class Promises : public ToolTest, public testing::WithParamInterface<Promise> {};
+class Promises : public Table {};
 
 TEST_P(Promises, Hold) {
-    const Promise& p = GetParam();
-    const bool faults = !p.settings.env.empty() && p.settings.env[0].starts_with("SRJOIN_FAULT=");
-    if (skip_on_this_platform(p.platform) || (faults && !tool_is_built_here()) ||
-        (p.utf8_terminal && tool_lacks_converters())) {
-        GTEST_SKIP() << "for another platform, a fault the shim cannot bring to this tool, or a "
-                        "conversion its system lacks";
-    }
-#ifdef SRJOIN_SANITIZED
-    if (faults && p.settings.env[0].find("alloc") != std::string::npos) {
-        GTEST_SKIP() << "the sanitizers' allocator is no malloc the shim can refuse";
-    }
-#endif
-    if (!make(p.before)) {
-        GTEST_SKIP() << "needs to mount a file system (root or CAP_SYS_ADMIN)";
-    }
-    Files expected = snapshot();
-    for (const auto& [path, bytes] : p.changes) {
-        expected[path] = bytes;
-    }
-    std::erase_if(expected, [](const auto& entry) { return entry.second == GONE; });
-    std::vector<std::string> args;
-    for (const std::string& arg : p.args) {
-        args.push_back(on_this_platform(arg, p.platform, false));
-    }
-    std::vector<Said> said = p.said;
-    for (Said& one : said) {
-        one.name = on_this_platform(one.name, p.platform, true);
-    }
-
-    const RunResult result = run(args, p.settings);
-
-    EXPECT_EQ(result.exit_code, p.exit_code);
-    EXPECT_EQ(result.console, p.settings.out == Out::closed ? "" : console(said, p.utf8_terminal));
-    EXPECT_EQ(differences(expected, snapshot()), "");
+    check(GetParam());
 }
 
-INSTANTIATE_TEST_SUITE_P(Rows, Promises, testing::ValuesIn(promises()),
-                         [](const testing::TestParamInfo<Promise>& row) {
-                             return std::string(row.param.name);
-                         });
+INSTANTIATE_TEST_SUITE_P(Rows, Promises, testing::ValuesIn(promises()), row_name);
 
 }  // namespace

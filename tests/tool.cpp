@@ -34,10 +34,13 @@ std::string setting(const char* name) {
     return value != nullptr ? value : "";
 }
 
-// The run's own settings, and the test's variables that they do not name (the tool and Wine
-// need not take the same one of two); a fault loads the shim, before a sanitizer runtime, which
-// must not mind.
-std::vector<std::string> environment(const RunSettings& settings) {
+bool loads_faults(const RunSettings& settings) {
+    return !settings.env.empty() && settings.env[0].starts_with("SRJOIN_FAULT=");
+}
+
+// The run's own variables, then the test's that they do not name; a fault loads the shim, before
+// a sanitizer runtime, which must not mind.
+std::vector<std::string> environment(const RunSettings& settings, const std::string& shim) {
     std::vector<std::string> result = settings.env;
     for (char** entry = environ; *entry != nullptr; ++entry) {
         const std::string_view name(*entry, std::strcspn(*entry, "=") + 1);
@@ -47,9 +50,8 @@ std::vector<std::string> environment(const RunSettings& settings) {
         }
     }
     result.push_back("ASAN_OPTIONS=" + setting("ASAN_OPTIONS") + ":verify_asan_link_order=0");
-    if (!settings.env.empty() && settings.env[0].starts_with("SRJOIN_FAULT=") &&
-        settings.env[0].size() > 13) {
-        result.push_back("LD_PRELOAD=" SRJOIN_FAULT_SHIM);
+    if (loads_faults(settings)) {
+        result.push_back("LD_PRELOAD=" + shim);
     }
     return result;
 }
@@ -86,7 +88,20 @@ std::pair<int, int> output_ends(Out out, int pipe_size) {
     return {ends[0], ends[1]};
 }
 
+// A name as the tool takes it, or prints it: on Windows, with "\" for the "/" of rows for any
+// platform, and printed in Shift-JIS.
+std::string on_this_platform(std::string name, Platform platform, bool printed) {
+    if (tool_is_windows_build() && platform == Platform::any) {
+        std::replace(name.begin(), name.end(), '/', '\\');
+    }
+    return tool_is_windows_build() && printed ? shift_jis(name) : name;
+}
+
 }  // namespace
+
+bool given(const char* variable) {
+    return !setting(variable).empty();
+}
 
 Running::~Running() {
     if (pid_ > 0) {
@@ -95,18 +110,10 @@ Running::~Running() {
     }
 }
 
-bool Running::stopped() const {
-    return eventually([this] {
+bool Running::reaches(int state) const {
+    return eventually([&] {
         siginfo_t info{};
-        return waitid(P_PID, static_cast<id_t>(pid_), &info, WSTOPPED | WNOHANG) == 0 &&
-               info.si_pid == pid_;
-    });
-}
-
-bool Running::ended() const {
-    return eventually([this] {
-        siginfo_t info{};
-        return waitid(P_PID, static_cast<id_t>(pid_), &info, WEXITED | WNOHANG | WNOWAIT) == 0 &&
+        return waitid(P_PID, static_cast<id_t>(pid_), &info, state | WNOHANG) == 0 &&
                info.si_pid == pid_;
     });
 }
@@ -147,14 +154,39 @@ ToolTest::ToolTest() : folder_((fs::temp_directory_path() / "srjoin-test-XXXXXX"
 }
 
 ToolTest::~ToolTest() {
+    for (const int fd : fifos_held_) {
+        close(fd);
+    }
     for (auto mount = mounts_.rbegin(); mount != mounts_.rend(); ++mount) {
         umount2(mount->c_str(), MNT_DETACH);
     }
     std::error_code ignored;
     fs::remove_all(folder_, ignored);
+    fs::remove_all(folder_ + ".tool", ignored);
 }
 
-bool ToolTest::make(const Files& files) {
+// An owned() entry: the entry itself, its mode and its owner (-1: any).
+struct Ownership {
+    std::string entry;
+    int mode = -1, user = -1;
+};
+Ownership ownership(const std::string& bytes) {
+    if (!bytes.starts_with("\x01o")) {
+        return {bytes};
+    }
+    std::istringstream fields(bytes.substr(2));
+    Ownership owned;
+    char colon = 0;
+    fields >> owned.mode >> colon >> owned.user >> colon;
+    owned.entry = bytes.substr(2 + static_cast<std::size_t>(fields.tellg()));
+    return owned;
+}
+
+bool ToolTest::make(const Files& given_files) {
+    Files files;
+    for (const auto& [path, bytes] : given_files) {
+        files[path] = ownership(bytes).entry;
+    }
     auto kind = [](const std::string& bytes) { return bytes.starts_with('\x01') ? bytes[1] : 0; };
     auto mount_over = [this](const std::string& source, const std::string& target, const char* type,
                              unsigned long flags, const std::string& options) {
@@ -168,6 +200,7 @@ bool ToolTest::make(const Files& files) {
             fs::create_directories(at(path));
         } else if (kind(bytes) == '|') {
             mkfifo(at(path).c_str(), 0644);
+            fifos_held_.push_back(open(at(path).c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC));
         } else if (kind(bytes) == '>') {
             fs::create_symlink(rest, at(path));
         } else if (!(std::ofstream(at(path), std::ios::binary)
@@ -187,12 +220,16 @@ bool ToolTest::make(const Files& files) {
             return false;
         }
     }
+    for (const auto& [path, bytes] : given_files) {
+        const Ownership owned = ownership(bytes);
+        if ((owned.user != -1 && lchown(at(path).c_str(), static_cast<uid_t>(owned.user),
+                                        static_cast<gid_t>(owned.user)) != 0) ||
+            (owned.mode != -1 && kind(owned.entry) != '>' &&
+             chmod(at(path).c_str(), static_cast<mode_t>(owned.mode)) != 0)) {
+            return false;
+        }
+    }
     return true;
-}
-
-std::string ToolTest::get(std::string_view path) const {
-    std::ifstream file(at(path), std::ios::binary);
-    return {std::istreambuf_iterator<char>(file), {}};
 }
 
 Files ToolTest::snapshot() const {
@@ -202,21 +239,37 @@ Files ToolTest::snapshot() const {
         files[path] = entry.is_symlink()     ? link_to(fs::read_symlink(entry.path()).string())
                       : entry.is_directory() ? FOLDER
                       : entry.is_fifo()      ? FIFO
-                                             : get(path);
+                                             : std::string(std::istreambuf_iterator<char>(
+                                                   std::ifstream(entry.path(), std::ios::binary)
+                                                       .rdbuf()),
+                                               {});
     }
     return files;
 }
 
-Running ToolTest::start(const std::vector<std::string>& args, const RunSettings& settings) const {
+Running ToolTest::start(const std::vector<std::string>& args, const RunSettings& settings) {
     std::vector<std::string> words;
     std::istringstream runner(setting("SRJOIN_RUNNER"));
     for (std::string word; runner >> word;) {
         words.push_back(word);
     }
-    const std::string chosen = setting("SRJOIN_EXE");
-    words.push_back(fs::absolute(chosen.empty() ? SRJOIN_TOOL : chosen).string());
+    std::string tool = fs::absolute(given("SRJOIN_EXE") ? setting("SRJOIN_EXE") : SRJOIN_TOOL);
+    std::string shim = SRJOIN_FAULT_SHIM;
+    if (settings.user != 0) {
+        // Another user may not reach the build folder (a home folder of mode 0700): that user
+        // runs copies, from a folder anyone may enter, in a folder anyone may enter.
+        const std::string copies = folder_ + ".tool";
+        fs::create_directory(copies);
+        fs::copy_file(tool, copies + "/Srjoin");
+        fs::copy_file(shim, copies + "/shim.so");
+        chmod(copies.c_str(), 0755);
+        chmod(folder_.c_str(), 0755);
+        tool = copies + "/Srjoin";
+        shim = copies + "/shim.so";
+    }
+    words.push_back(tool);
     words.insert(words.end(), args.begin(), args.end());
-    std::vector<std::string> env = environment(settings);
+    std::vector<std::string> env = environment(settings, shim);
     std::vector<char*> argv = pointers(words);
     std::vector<char*> envp = pointers(env);
     const auto [read_end, write_end] = output_ends(settings.out, settings.pipe_size);
@@ -225,6 +278,9 @@ Running ToolTest::start(const std::vector<std::string>& args, const RunSettings&
     const rlimit file_size_limit{limit, limit};
     const pid_t pid = fork();
     if (pid == 0) {  // only async-signal-safe calls from here to exec
+        if (settings.umask != -1) {
+            umask(static_cast<mode_t>(settings.umask));
+        }
         if (dup2(no_input, STDIN_FILENO) < 0 || dup2(write_end, STDOUT_FILENO) < 0 ||
             (settings.out == Out::terminal && dup2(write_end, STDERR_FILENO) < 0) ||
             (settings.out == Out::closed && close(STDOUT_FILENO) != 0) ||
@@ -232,8 +288,7 @@ Running ToolTest::start(const std::vector<std::string>& args, const RunSettings&
             (settings.hangup_ignored && signal(SIGHUP, SIG_IGN) == SIG_ERR) ||
             (settings.file_size_limit != 0 && setrlimit(RLIMIT_FSIZE, &file_size_limit) != 0) ||
             (settings.user != 0 && (setgroups(0, nullptr) != 0 || setgid(settings.user) != 0 ||
-                                    setuid(settings.user) != 0)) ||
-            (settings.stopped_at_start && raise(SIGSTOP) != 0)) {
+                                    setuid(settings.user) != 0))) {
             _exit(126);
         }
         execvpe(argv[0], argv.data(), envp.data());
@@ -245,6 +300,111 @@ Running ToolTest::start(const std::vector<std::string>& args, const RunSettings&
         fail("fork");
     }
     return Running(pid, read_end);
+}
+
+void ToolTest::check(const Row& p) {
+    const bool windows = tool_is_windows_build();
+    if (p.platform == (windows ? Platform::posix : Platform::windows)) {
+        GTEST_SKIP() << "for another platform";
+    }
+    if (loads_faults(p.settings) && !tool_is_built_here()) {
+        GTEST_SKIP() << "the fault shim reaches only the tool built here";
+    }
+    if (p.settings.user != 0 && (geteuid() != 0 || !tool_is_built_here())) {
+        GTEST_SKIP() << "acts as another user: needs root, and the tool built here";
+    }
+    if (windows && !p.pause.signals.empty() && p.pause.signals != std::vector{SIGINT}) {
+        GTEST_SKIP() << "Windows knows Ctrl-C alone";
+    }
+    if (p.utf8_terminal && given("SRJOIN_NO_CONVERTERS")) {
+        GTEST_SKIP() << "the tool's system has no converters";
+    }
+#ifdef SRJOIN_SANITIZED
+    if (loads_faults(p.settings) && p.settings.env[0].find("alloc") != std::string::npos) {
+        GTEST_SKIP() << "the sanitizers' allocator is no malloc the shim can refuse";
+    }
+#endif
+    if (!make(p.before)) {
+        GTEST_SKIP() << "needs root: mounts a file system, or gives files to other users";
+    }
+    Files expected = with(snapshot(), p.pause.changed);
+    for (const auto& [path, bytes] : p.changes) {
+        expected[path] = bytes;
+    }
+    std::erase_if(expected, [](const auto& entry) { return entry.second == GONE; });
+    std::vector<std::string> args;
+    for (const std::string& arg : p.args) {
+        args.push_back(on_this_platform(arg, p.platform, false));
+    }
+    std::vector<Said> said = p.said;
+    for (Said& one : said) {
+        one.name = on_this_platform(one.name, p.platform, true);
+    }
+
+    Running running = start(args, p.settings);
+    const bool acted_on = p.pause.stops > 0 || !p.pause.signals.empty();
+    if (acted_on && p.pause.stops == 0) {
+        ASSERT_TRUE(eventually([&] { return snapshot().count(WORK) != 0; }));
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));  // a console may fill
+    }
+    for (int stop = 1; stop <= p.pause.stops; ++stop) {
+        ASSERT_TRUE(running.reaches(WSTOPPED)) << "stop " << stop;
+        if (stop < p.pause.stops) {
+            running.go_on();
+        }
+    }
+    for (const auto& [path, bytes] : p.pause.changed) {
+        unlink(at(path).c_str());
+    }
+    Files made = p.pause.changed;
+    std::erase_if(made, [](const auto& entry) { return entry.second == GONE; });
+    ASSERT_TRUE(make(made));
+    for (const int signal : p.pause.signals) {
+        ASSERT_EQ(kill(running.pid(), signal), 0);
+    }
+    if (acted_on) {
+        running.go_on();
+    }
+    if (p.pause.stops == 1) {  // the stop after the step
+        ASSERT_TRUE(running.reaches(WSTOPPED));
+        running.go_on();
+    }
+    ASSERT_TRUE(running.reaches(WEXITED | WNOWAIT));  // even with its console waiting for a reader
+    const RunResult result = running.finish();
+
+    const bool interrupted = !p.pause.signals.empty();
+    EXPECT_EQ(result.exit_code, windows && interrupted ? 0x3A : p.exit_code);
+    const auto pipe_size = static_cast<std::size_t>(p.settings.pipe_size);  // a pipe unread holds
+    EXPECT_EQ(result.console, p.settings.out == Out::closed
+                                  ? ""
+                                  : console(said, p.utf8_terminal)
+                                        .substr(0, pipe_size != 0 ? pipe_size : std::string::npos));
+    const Files actual = snapshot();
+    std::string differences;
+    for (const auto& [path, bytes] : expected) {
+        const Ownership owned = ownership(bytes);
+        struct stat status {};
+        differences +=
+            actual.count(path) == 0 ? "missing: " + path + "\n"
+            : actual.at(path) != owned.entry || lstat(at(path).c_str(), &status) != 0
+                ? "changed: " + path + "\n"
+            : (owned.mode != -1 && static_cast<int>(status.st_mode & 07777) != owned.mode) ||
+                    (owned.user != -1 && static_cast<int>(status.st_uid) != owned.user)
+                ? "mode or owner: " + path + "\n"
+                : "";
+    }
+    for (const auto& [path, bytes] : actual) {
+        differences += expected.count(path) == 0 ? "unexpected: " + path + "\n" : "";
+    }
+    EXPECT_EQ(differences, "");
+}
+
+void PrintTo(const Row& row, std::ostream* os) {
+    *os << row.name;
+}
+
+std::string row_name(const testing::TestParamInfo<Row>& row) {
+    return row.param.name;
 }
 
 bool eventually(const std::function<bool()>& done) {
@@ -289,17 +449,4 @@ std::string console(const std::vector<Said>& messages, bool utf8) {
         text += message;
     }
     return with_crlf(text);
-}
-
-std::string differences(const Files& expected, const Files& actual) {
-    std::string report;
-    for (const auto& [path, bytes] : expected) {
-        report += actual.count(path) == 0    ? "missing: " + path + "\n"
-                  : actual.at(path) != bytes ? "changed: " + path + "\n"
-                                             : "";
-    }
-    for (const auto& [path, bytes] : actual) {
-        report += expected.count(path) == 0 ? "unexpected: " + path + "\n" : "";
-    }
-    return report;
 }

@@ -1,44 +1,40 @@
-// The one way the tests run Srjoin: as a user does, in a fresh folder holding the files a test
+// The one way the tests run Srjoin: as a user does, in a fresh folder holding the files a row
 // made, standard output on a pipe, a terminal or closed, the folder read back afterwards. The tool
 // is the one built here unless SRJOIN_EXE names another; SRJOIN_RUNNER goes in front of it
 // ("wine", "valgrind ..."). SRJOIN_WINDOWS=1: a Windows build, whose rows for POSIX skip.
-// SRJOIN_NO_CONVERTERS=1: the tool's system has no iconv converters (a cross build's sysroot), so
-// the rows of a terminal that shows the tool's texts in UTF-8 skip.
+// SRJOIN_NO_CONVERTERS=1: the tool's system has no iconv converters (a cross build's sysroot).
 #pragma once
 
 #include <gtest/gtest.h>
 #include <sys/types.h>
 
 #include <csignal>
-#include <cstdlib>
 #include <functional>
 #include <map>
 #include <string>
 #include <vector>
 
-// clang-format off
-inline bool given(const char* name) { return std::getenv(name) && *std::getenv(name) != '\0'; }
-inline bool tool_is_windows_build() { return given("SRJOIN_WINDOWS"); }
-inline bool tool_lacks_converters() { return given("SRJOIN_NO_CONVERTERS"); }
-// The fault shim reaches only the tool built here.
-inline bool tool_is_built_here() { return !given("SRJOIN_EXE") && !given("SRJOIN_RUNNER"); }
-enum class Platform { any, posix, windows };
-inline bool skip_on_this_platform(Platform platform) {
-    return platform == (tool_is_windows_build() ? Platform::posix : Platform::windows);
+bool given(const char* variable);  // set and not empty
+inline bool tool_is_windows_build() {
+    return given("SRJOIN_WINDOWS");
 }
-// clang-format on
+// The fault shim (fault_shim.cpp, loaded with LD_PRELOAD) reaches only the tool built here.
+inline bool tool_is_built_here() {
+    return !given("SRJOIN_EXE") && !given("SRJOIN_RUNNER");
+}
+enum class Platform { any, posix, windows };
 
 enum class Out { pipe, terminal, closed };
 
 struct RunSettings {
     Out out = Out::pipe;
-    // "NAME=value": a locale replaces the test's own; SRJOIN_FAULT=... loads fault_shim.cpp.
+    // "NAME=value", replacing the test's own; a first "SRJOIN_FAULT=..." loads the fault shim.
     std::vector<std::string> env = {};
-    bool stopped_at_start = false;  // the run waits for go_on() before the tool starts
-    bool hangup_ignored = false;    // started with SIGHUP ignored, as nohup does
-    uid_t user = 0;                 // run as this user (and group of that number) when not 0
-    int pipe_size = 0;              // the pipe's capacity when not 0 (F_SETPIPE_SZ)
-    long file_size_limit = 0;       // bytes, as ulimit -f sets it, when not 0
+    bool hangup_ignored = false;  // started with SIGHUP ignored, as nohup does
+    uid_t user = 0;               // run as this user (and the group of that number) when not 0
+    int pipe_size = 0;            // the pipe's capacity when not 0
+    long file_size_limit = 0;     // bytes, as ulimit -f sets it, when not 0
+    int umask = -1;               // the process's umask when not -1
 };
 
 struct RunResult {
@@ -54,8 +50,9 @@ public:
     }
     ~Running();
     pid_t pid() const { return pid_; }
-    bool stopped() const;  // waits up to 20 seconds for the run to stop (SIGSTOP)
-    bool ended() const;    // waits up to 20 seconds for the run to end, its output unread
+    // Waits up to 20 seconds for the run to stop (WSTOPPED), or end (WEXITED | WNOWAIT: its
+    // output unread).
+    bool reaches(int state) const;
     void go_on() const { kill(pid_, SIGCONT); }
     RunResult finish();  // reads standard output to its end and waits for the process
 
@@ -65,9 +62,11 @@ private:
 };
 
 // Folder entries: path -> a file's bytes, FOLDER, FIFO or link_to(target); GONE in a list of
-// changes.
-// Made only: read_only(bytes), a file without write permission; small_disk(bytes), a tmpfs of
-// that size; mounted(source), a file with source bind-mounted over it.
+// changes. owned(entry, mode, user): that entry with that mode (not for a link) and owner (when
+// not -1), made so and checked so. Made only: read_only(bytes), a file without write permission;
+// small_disk(bytes), a tmpfs of that size; mounted(source), a file with source bind-mounted over
+// it. A FIFO is held open for writing while the tool runs, so that a run reading it waits
+// without end.
 using Files = std::map<std::string, std::string>;
 // clang-format off
 inline const std::string FOLDER = "\x01/", FIFO = "\x01|", GONE = "\x01-";
@@ -76,28 +75,10 @@ inline std::string read_only(std::string_view bytes) { return "\x01r" + std::str
 inline std::string small_disk(std::size_t bytes) { return "\x01t" + std::to_string(bytes); }
 inline std::string mounted(std::string_view source) { return "\x01@" + std::string(source); }
 inline Files with(Files files, Files more) { more.merge(files); return more; }  // more wins
+inline std::string owned(std::string_view entry, int mode, int user = -1) {
+    return "\x01o" + std::to_string(mode) + ":" + std::to_string(user) + ":" + std::string(entry);
+}
 // clang-format on
-
-// A fresh temporary folder for each test, removed with everything in it (and unmounted) after.
-class ToolTest : public testing::Test {
-protected:
-    ToolTest();
-    ~ToolTest() override;
-    std::string at(std::string_view path) const { return folder_ + "/" + std::string(path); }
-    bool make(const Files& files);  // false where a mount was asked for and is not allowed
-    Files snapshot() const;
-    std::string get(std::string_view path) const;
-    Running start(const std::vector<std::string>& args, const RunSettings& settings = {}) const;
-    RunResult run(const std::vector<std::string>& args, const RunSettings& settings = {}) const {
-        return start(args, settings).finish();
-    }
-
-private:
-    std::string folder_;
-    std::vector<std::string> mounts_;
-};
-
-bool eventually(const std::function<bool()>& done);  // within 20 seconds
 
 // What the tool prints: the banner, then each message, its text in UTF-8 with its "%s" replaced
 // by the name as bytes. Redirected, texts are Shift-JIS with CR LF; a UTF-8 terminal shows UTF-8.
@@ -108,6 +89,56 @@ struct Said {
 std::string console(const std::vector<Said>& messages, bool utf8 = false);
 std::string with_crlf(std::string_view text);
 std::string shift_jis(std::string_view utf8);
+
+// A run acted on while it goes: stopped by the shim before a step (stop 1) or after it (stop 2),
+// or, with no stop, once its work file exists (merging a FIFO, or printing to a pipe nobody
+// reads). There the folder is changed (each entry removed, then made unless GONE) and signals
+// are sent; the run then goes on.
+struct Pause {
+    int stops = 0;
+    Files changed = {};
+    std::vector<int> signals = {};
+};
+
+// A row of a table: the run's arguments and the files it starts with, what it prints (after the
+// banner), its exit code (Windows, interrupted: Ctrl-C's), every change it leaves, and what it
+// needs (a platform, a terminal, a fault, a pause...).
+struct Row {
+    const char* name;
+    std::vector<std::string> args;  // Platform::any rows: "/" becomes "\" on Windows
+    Files before;
+    std::vector<Said> said;
+    int exit_code;
+    Files changes;
+    Platform platform = Platform::any;
+    RunSettings settings = {};
+    bool utf8_terminal = false;  // the tool's texts shown in UTF-8
+    Pause pause = {};
+};
+void PrintTo(const Row& row, std::ostream* os);
+
+// A fresh temporary folder for each test, removed with everything in it (and unmounted) after.
+class ToolTest : public testing::Test {
+protected:
+    ToolTest();
+    ~ToolTest() override;
+    std::string at(std::string_view path) const { return folder_ + "/" + std::string(path); }
+    bool make(const Files& files);  // false where a mount was asked for and is not allowed
+    Files snapshot() const;
+    Running start(const std::vector<std::string>& args, const RunSettings& settings);
+    void check(const Row& row);  // runs the row and checks all it promises
+
+private:
+    std::string folder_;
+    std::vector<std::string> mounts_;
+    std::vector<int> fifos_held_;
+};
+
+// The fixture of a table of rows.
+class Table : public ToolTest, public testing::WithParamInterface<Row> {};
+std::string row_name(const testing::TestParamInfo<Row>& row);
+
+bool eventually(const std::function<bool()>& done);  // within 20 seconds
 
 inline constexpr std::string_view USAGE =
     "usage: Srjoin file1+file2+....file9 out_file\n"
@@ -139,6 +170,3 @@ inline constexpr std::string_view EN_USAGE =
     "              Srjoin tst1.mot+tst1.mot+tst1.mot tst1.mot is allowed too.\n"
     "       Up to 50 files can be merged.\n";
 inline const std::string FALLBACK = "S804FFDE40DE\r\n", WORK = "___00000.___";
-
-// The differences between two snapshots, one line each; empty when they agree.
-std::string differences(const Files& expected, const Files& actual);
