@@ -2,7 +2,7 @@
 # CMakeLists.txt; the tool's banner ("Srjoin Ver1.00") is its own text and stays as it is.
 #
 #   cmake --install build --prefix /opt/srjoin   bin/Srjoin, bin/srjoin (a link to it),
-#                                                share/man/man1/Srjoin.1, ...
+#                                                share/man/man1/Srjoin.1, lib/cmake/Srjoin/...
 #   cpack --config build/CPackConfig.cmake       Linux: srjoin_<version>_<arch>.deb
 #                                                Windows (MinGW cross build): a .zip
 include(GNUInstallDirs)
@@ -21,10 +21,12 @@ endif()
 
 if(WIN32)
   # The zip's top folder holds the exe, the README and the licence; no manual page.
-  install(TARGETS Srjoin RUNTIME DESTINATION .)
+  set(srjoin_bindir .)
+  install(TARGETS Srjoin RUNTIME DESTINATION ${srjoin_bindir})
   install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION .)
 else()
-  install(TARGETS Srjoin RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  set(srjoin_bindir ${CMAKE_INSTALL_BINDIR})
+  install(TARGETS Srjoin RUNTIME DESTINATION ${srjoin_bindir})
   # The package is srjoin and commands are typed in lower case here: `srjoin`, a link beside the
   # tool, runs it too. Where the folder ignores case, srjoin is Srjoin itself and is left alone.
   install(CODE "set(srjoin_bindir [[${CMAKE_INSTALL_BINDIR}]])")
@@ -45,6 +47,7 @@ else()
   install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/srjoin
           RENAME copyright)
 endif()
+include(${CMAKE_CURRENT_LIST_DIR}/cmake-package.cmake)
 
 set(SRJOIN_PACKAGE_MAINTAINER "The Srjoin developers <maintainers@srjoin.invalid>"
     CACHE STRING "Maintainer named in the Debian package (\"Name <address>\")")
