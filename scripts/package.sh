@@ -7,7 +7,10 @@
 # Srjoin and with its lower-case link srjoin, builds a firmware project that finds it with
 # find_package (tests/cmake_package.sh), removes it again (dpkg -r) and checks that nothing of it
 # is left. As root or with sudo, on Debian or Ubuntu; missing tools are installed with apt-get. A
-# srjoin package installed beforehand stops it. Both are built from fresh build folders.
+# srjoin package installed beforehand stops it.
+#   scripts/package.sh [--windows-build DIR]
+# The .deb is built from a fresh build folder; the zip from DIR, a Windows build made before
+# (scripts/build-windows.sh DIR), or else from a fresh cross build.
 set -euo pipefail
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -18,6 +21,16 @@ fail() {
     echo "package: $*" >&2
     exit 1
 }
+windows_build=""
+while [ $# -gt 0 ]; do
+    case "$1" in
+    --windows-build)
+        windows_build="$(realpath "${2:?--windows-build needs a folder}")"
+        shift 2
+        ;;
+    *) fail "unknown argument $1 (usage: package.sh [--windows-build DIR])" ;;
+    esac
+done
 installed() { dpkg-query -W -f='${db:Status-Abbrev}' srjoin 2>/dev/null | grep -q '^.i'; }
 
 sudo=()
@@ -136,9 +149,17 @@ hash -r
 echo "every path the package brought is gone"
 
 echo "== Windows package ($build_windows)"
-rm -rf "$build_windows"
-"$root/scripts/build-windows.sh" "$build_windows"
-(cd "$build_windows" && cpack -G ZIP >/dev/null)
+if [ -n "$windows_build" ]; then
+    echo "from the Windows build in $windows_build"
+    [ -f "$windows_build/CPackConfig.cmake" ] || fail "$windows_build is not a build folder"
+    cmake --build "$windows_build" --parallel >/dev/null
+    [ "$windows_build" = "$build_windows" ] || rm -rf "$build_windows"
+else
+    windows_build="$build_windows"
+    rm -rf "$build_windows"
+    "$root/scripts/build-windows.sh" "$windows_build"
+fi
+cpack -G ZIP --config "$windows_build/CPackConfig.cmake" -B "$build_windows" >/dev/null
 zip="$build_windows/srjoin-$version-win64.zip"
 [ -f "$zip" ] || fail "$zip was not made"
 top="srjoin-$version-win64"
