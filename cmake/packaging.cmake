@@ -2,49 +2,67 @@
 # CMakeLists.txt; the tool's banner ("Srjoin Ver1.00") is its own text and stays as it is.
 #
 #   cmake --install build --prefix /opt/srjoin   bin/Srjoin, bin/srjoin (a link to it),
-#                                                share/man/man1/Srjoin.1, ...
+#                                                share/man/man1/Srjoin.1, lib/cmake/Srjoin/...
 #   cpack --config build/CPackConfig.cmake       Linux: srjoin_<version>_<arch>.deb
 #                                                Windows (MinGW cross build): a .zip
 include(GNUInstallDirs)
 
-# The manual page carries the version literally, so that it reads whole where it lies (man -l);
-# it is held to the version of project() here, so that the two cannot drift apart.
+# The manual page and the changelog carry the version literally, so that they read whole where
+# they lie (man -l); they are held to the version of project() here, so that they cannot drift
+# apart. srjoin_check_version(FILE LINE_REGEX VERSION_REGEX): the first line of FILE matching
+# LINE_REGEX must name PROJECT_VERSION where VERSION_REGEX's group is.
+function(srjoin_check_version file line_regex version_regex)
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${file})
+  file(STRINGS ${file} line REGEX "${line_regex}" LIMIT_COUNT 1)
+  string(REGEX MATCH "${version_regex}" match "${line}")
+  if(NOT CMAKE_MATCH_1 STREQUAL PROJECT_VERSION)
+    message(FATAL_ERROR "${file} is of version '${CMAKE_MATCH_1}' (its line: ${line}), "
+                        "project() of ${PROJECT_VERSION}: make them agree.")
+  endif()
+endfunction()
 set(srjoin_man_page ${PROJECT_SOURCE_DIR}/doc/Srjoin.1)
-set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${srjoin_man_page})
-file(STRINGS ${srjoin_man_page} srjoin_man_title REGEX "^\\.TH ")
-string(REGEX MATCH "\"Srjoin ([^\"]*)\"" srjoin_man_match "${srjoin_man_title}")
-if(NOT CMAKE_MATCH_1 STREQUAL PROJECT_VERSION)
-  message(FATAL_ERROR "doc/Srjoin.1 is of version '${CMAKE_MATCH_1}' (its .TH line: "
-                      "${srjoin_man_title}), project() of ${PROJECT_VERSION}: give the manual "
-                      "page's .TH line \"Srjoin ${PROJECT_VERSION}\".")
-endif()
+srjoin_check_version(${srjoin_man_page} "^\\.TH " "\"Srjoin ([^\"]*)\"")
+# Debian's changelog format, as a native package has it (Debian: /usr/share/doc/srjoin/).
+set(srjoin_changelog ${PROJECT_SOURCE_DIR}/doc/changelog)
+srjoin_check_version(${srjoin_changelog} "^srjoin " "^srjoin \\(([^)]*)\\)")
 
 if(WIN32)
   # The zip's top folder holds the exe, the README and the licence; no manual page.
-  install(TARGETS Srjoin RUNTIME DESTINATION .)
+  set(srjoin_bindir .)
+  install(TARGETS Srjoin RUNTIME DESTINATION ${srjoin_bindir})
   install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION .)
 else()
-  install(TARGETS Srjoin RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-  # The package is srjoin and commands are typed in lower case here: `srjoin`, a link beside the
-  # tool, runs it too. Where the folder ignores case, srjoin is Srjoin itself and is left alone.
-  install(CODE "set(srjoin_bindir [[${CMAKE_INSTALL_BINDIR}]])")
-  install(CODE [[
-    cmake_path(ABSOLUTE_PATH srjoin_bindir BASE_DIRECTORY "${CMAKE_INSTALL_PREFIX}")
-    set(srjoin_link "$ENV{DESTDIR}${srjoin_bindir}/srjoin")
-    if(IS_SYMLINK "${srjoin_link}" OR NOT EXISTS "${srjoin_link}")
-      message(STATUS "Installing: ${srjoin_link} -> Srjoin")
-      file(CREATE_LINK Srjoin "${srjoin_link}" SYMBOLIC)
-      list(APPEND CMAKE_INSTALL_MANIFEST_FILES "${srjoin_link}")
-    else()
-      message(STATUS "Not linked: ${srjoin_link} is a file (Srjoin, where case is ignored)")
-    endif()
-  ]])
+  set(srjoin_bindir ${CMAKE_INSTALL_BINDIR})
+  install(TARGETS Srjoin RUNTIME DESTINATION ${srjoin_bindir})
   install(FILES ${srjoin_man_page} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  # The package is srjoin and commands are typed in lower case here: `srjoin`, a link beside the
+  # tool, runs it too, and `man srjoin`, a link beside the page, shows the page. Where the folder
+  # ignores case, the lower-case name is the file itself and is left alone.
+  set(srjoin_links ${CMAKE_INSTALL_BINDIR}/srjoin ${CMAKE_INSTALL_MANDIR}/man1/srjoin.1)
+  install(CODE "set(srjoin_links [[${srjoin_links}]])")
+  install(CODE [[
+    foreach(srjoin_link IN LISTS srjoin_links)
+      cmake_path(ABSOLUTE_PATH srjoin_link BASE_DIRECTORY "${CMAKE_INSTALL_PREFIX}")
+      cmake_path(GET srjoin_link FILENAME srjoin_name)
+      string(REPLACE srjoin Srjoin srjoin_target "${srjoin_name}")
+      set(srjoin_link "$ENV{DESTDIR}${srjoin_link}")
+      if(IS_SYMLINK "${srjoin_link}" OR NOT EXISTS "${srjoin_link}")
+        message(STATUS "Installing: ${srjoin_link} -> ${srjoin_target}")
+        file(CREATE_LINK ${srjoin_target} "${srjoin_link}" SYMBOLIC)
+        list(APPEND CMAKE_INSTALL_MANIFEST_FILES "${srjoin_link}")
+      else()
+        message(STATUS "Not linked: ${srjoin_link} is a file "
+                       "(${srjoin_target}, where case is ignored)")
+      endif()
+    endforeach()
+  ]])
   # Debian keeps the licence of a package as /usr/share/doc/<package>/copyright.
-  install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/srjoin)
+  install(FILES ${PROJECT_SOURCE_DIR}/README.md ${srjoin_changelog}
+          DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/srjoin)
   install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/srjoin
           RENAME copyright)
 endif()
+include(${CMAKE_CURRENT_LIST_DIR}/cmake-package.cmake)
 
 set(SRJOIN_PACKAGE_MAINTAINER "The Srjoin developers <maintainers@srjoin.invalid>"
     CACHE STRING "Maintainer named in the Debian package (\"Name <address>\")")
@@ -71,14 +89,22 @@ else()
 file, keeps only the last termination record (S7, S8 or S9) and writes it as
 the last line. Files are written with CR LF line breaks; the console messages
 are Japanese in Shift-JIS.")
-  # Debian keeps manual pages gzip-compressed; `cmake --install` leaves them plain.
-  file(WRITE ${PROJECT_BINARY_DIR}/compress-man-pages.cmake [=[
-file(GLOB_RECURSE pages "${CPACK_TEMPORARY_DIRECTORY}/*.1")
-foreach(page IN LISTS pages)
-  execute_process(COMMAND gzip -9n "${page}" COMMAND_ERROR_IS_FATAL ANY)
+  # Debian keeps manual pages and the changelog gzip-compressed (-n: no name or time stamp in
+  # them), a link to a page pointing to the compressed page; `cmake --install` leaves them plain.
+  file(WRITE ${PROJECT_BINARY_DIR}/compress-docs.cmake [=[
+file(GLOB_RECURSE files LIST_DIRECTORIES false "${CPACK_TEMPORARY_DIRECTORY}/*.1"
+     "${CPACK_TEMPORARY_DIRECTORY}/changelog")
+foreach(file IN LISTS files)
+  if(IS_SYMLINK "${file}")
+    file(READ_SYMLINK "${file}" target)
+    file(REMOVE "${file}")
+    file(CREATE_LINK "${target}.gz" "${file}.gz" SYMBOLIC)
+  else()
+    execute_process(COMMAND gzip -9n "${file}" COMMAND_ERROR_IS_FATAL ANY)
+  endif()
 endforeach()
 ]=])
-  set(CPACK_PRE_BUILD_SCRIPTS ${PROJECT_BINARY_DIR}/compress-man-pages.cmake)
+  set(CPACK_PRE_BUILD_SCRIPTS ${PROJECT_BINARY_DIR}/compress-docs.cmake)
 endif()
 
 include(CPack)

@@ -1,12 +1,16 @@
 #!/usr/bin/env bash
-# Builds the Srjoin packages from fresh build folders and checks them:
-#   build-pkg/srjoin_<version>_<arch>.deb          Linux, with the manual page
+# Builds the Srjoin packages and checks them:
+#   build-pkg/srjoin_<version>_<arch>.deb          Linux: the manual page, the CMake package
 #   build-pkg-windows/srjoin-<version>-win64.zip   Windows (MinGW-w64 cross build)
-# It lints the manual page, checks `cmake --install` and the package metadata, installs the .deb
-# (dpkg -i), merges the sample files with the installed Srjoin and with its lower-case link
-# srjoin, removes it again (dpkg -r) and checks that nothing of it is left. As root or with sudo,
-# on Debian or Ubuntu; missing tools are installed with apt-get. A srjoin package installed
-# beforehand stops it.
+# It lints the manual page, checks `cmake --install` and the package metadata, runs lintian on the
+# .deb (no error, no warning), installs it (dpkg -i), merges the sample files with the installed
+# Srjoin and with its lower-case link srjoin, builds a firmware project that finds it with
+# find_package (tests/cmake_package.sh), removes it again (dpkg -r) and checks that nothing of it
+# is left. As root or with sudo, on Debian or Ubuntu; missing tools are installed with apt-get. A
+# srjoin package installed beforehand stops it.
+#   scripts/package.sh [--windows-build DIR]
+# The .deb is built from a fresh build folder; the zip from DIR, a Windows build made before
+# (scripts/build-windows.sh DIR), or else from a fresh cross build.
 set -euo pipefail
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -17,6 +21,16 @@ fail() {
     echo "package: $*" >&2
     exit 1
 }
+windows_build=""
+while [ $# -gt 0 ]; do
+    case "$1" in
+    --windows-build)
+        windows_build="$(realpath "${2:?--windows-build needs a folder}")"
+        shift 2
+        ;;
+    *) fail "unknown argument $1 (usage: package.sh [--windows-build DIR])" ;;
+    esac
+done
 installed() { dpkg-query -W -f='${db:Status-Abbrev}' srjoin 2>/dev/null | grep -q '^.i'; }
 
 sudo=()
@@ -26,7 +40,7 @@ if [ "$(id -u)" -ne 0 ]; then
 fi
 installed && fail "the package srjoin is installed already; remove it first"
 
-"$root/scripts/setup.sh" groff mandoc dpkg-dev file
+"$root/scripts/setup.sh" groff mandoc dpkg-dev file lintian ninja-build
 
 scratch="$(mktemp -d)"
 cleanup() {
@@ -58,19 +72,28 @@ merge_samples() {
 
 echo "== Linux build ($build)"
 rm -rf "$build"
-cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DSRJOIN_TESTS=OFF \
-    -DSRJOIN_WARNINGS_AS_ERRORS=ON >/dev/null
+# Debian's build flags with every hardening (fortified functions, relro and bindnow), and the C++
+# runtime shared, as Debian wants a package linked. Fortified, glibc marks fchown and the like
+# warn_unused_result, which g++ reports even where the result is cast to void on purpose.
+export DEB_BUILD_MAINT_OPTIONS=hardening=+all
+CXXFLAGS="$(dpkg-buildflags --get CPPFLAGS) $(dpkg-buildflags --get CXXFLAGS) -Wno-unused-result" \
+    LDFLAGS="$(dpkg-buildflags --get LDFLAGS)" \
+    cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DSRJOIN_TESTS=OFF \
+    -DSRJOIN_WARNINGS_AS_ERRORS=ON -DSRJOIN_STATIC_RUNTIME=OFF >/dev/null
 cmake --build "$build" --parallel >/dev/null
 version="$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")"
 [ -n "$version" ] || fail "no project version in $build/CMakeCache.txt"
 
 echo "== cmake --install, manual page"
 cmake --install "$build" --prefix "$scratch/prefix" >/dev/null
-for file in bin/Srjoin share/man/man1/Srjoin.1; do
+for file in bin/Srjoin share/man/man1/Srjoin.1 share/doc/srjoin/changelog \
+    lib/cmake/Srjoin/{SrjoinConfig,SrjoinConfigVersion,SrjoinMergeStep}.cmake; do
     [ -f "$scratch/prefix/$file" ] || fail "cmake --install did not install $file"
 done
-[ "$(readlink "$scratch/prefix/bin/srjoin")" = Srjoin ] ||
-    fail "cmake --install did not make bin/srjoin a link to Srjoin beside it"
+for link in bin/srjoin share/man/man1/srjoin.1; do
+    [ "$(readlink "$scratch/prefix/$link")" = "$(basename "${link/srjoin/Srjoin}")" ] ||
+        fail "cmake --install did not make $link a link to ${link/srjoin/Srjoin} beside it"
+done
 merge_samples "$scratch/prefix/bin/srjoin"
 page="$scratch/prefix/share/man/man1/Srjoin.1"
 grep -q "^\.TH SRJOIN 1 .*\"Srjoin $version\"" "$page" || fail "the manual page is not of $version"
@@ -85,9 +108,18 @@ deb="$build/srjoin_${version}_$(dpkg --print-architecture).deb"
 dpkg-deb -f "$deb" Package Version Architecture Maintainer Section Depends
 [ "$(dpkg-deb -f "$deb" Package)" = srjoin ] || fail "wrong package name"
 [ "$(dpkg-deb -f "$deb" Version)" = "$version" ] || fail "wrong package version"
-dpkg-deb -f "$deb" Depends | grep -q 'libc6 (>=' || fail "Depends does not name libc6"
+for library in libc6 libstdc++6; do
+    dpkg-deb -f "$deb" Depends | grep -q "$library (>=" || fail "Depends does not name $library"
+done
 listing="$(dpkg-deb -c "$deb")"
-grep -q ' \./usr/bin/srjoin -> Srjoin$' <<<"$listing" || fail "no /usr/bin/srjoin -> Srjoin"
+for entry in 'usr/bin/srjoin -> Srjoin' 'usr/share/man/man1/srjoin.1.gz -> Srjoin.1.gz' \
+    usr/share/doc/srjoin/changelog.gz usr/lib/cmake/Srjoin/SrjoinConfig.cmake; do
+    grep -qF " ./$entry" <<<"$listing" || fail "the package lacks /$entry"
+done
+
+echo "== lintian"
+lintian --fail-on error,warning --display-info --pedantic "$deb" ||
+    fail "lintian reports an error or a warning (above)"
 
 echo "== dpkg -i, merge the samples with the installed Srjoin and srjoin"
 # The package's paths, and those of them that are there before it (/usr, /usr/bin...).
@@ -102,6 +134,8 @@ dpkg -L srjoin | tee "$scratch/listed"
 [ -f /usr/share/man/man1/Srjoin.1.gz ] || fail "the manual page is not installed"
 merge_samples Srjoin
 merge_samples srjoin
+"$root/tests/cmake_package.sh" --prefix /usr
+echo "find_package(Srjoin) finds it in /usr; srjoin_merge builds with Make and Ninja"
 
 echo "== dpkg -r"
 "${sudo[@]}" dpkg -r srjoin
@@ -115,18 +149,36 @@ hash -r
 echo "every path the package brought is gone"
 
 echo "== Windows package ($build_windows)"
-rm -rf "$build_windows"
-"$root/scripts/build-windows.sh" "$build_windows"
-(cd "$build_windows" && cpack -G ZIP >/dev/null)
+if [ -n "$windows_build" ]; then
+    echo "from the Windows build in $windows_build"
+    [ -f "$windows_build/CPackConfig.cmake" ] || fail "$windows_build is not a build folder"
+    cmake --build "$windows_build" --parallel >/dev/null
+    [ "$windows_build" = "$build_windows" ] || rm -rf "$build_windows"
+else
+    windows_build="$build_windows"
+    rm -rf "$build_windows"
+    "$root/scripts/build-windows.sh" "$windows_build"
+fi
+cpack -G ZIP --config "$windows_build/CPackConfig.cmake" -B "$build_windows" >/dev/null
 zip="$build_windows/srjoin-$version-win64.zip"
 [ -f "$zip" ] || fail "$zip was not made"
 top="srjoin-$version-win64"
-contents="$(cmake -E tar tf "$zip" | LC_ALL=C sort)"
-expected="$(printf '%s\n' "$top"/{LICENSE,README.md,Srjoin.exe})"
+contents="$(cmake -E tar tf "$zip" | grep -v '/$' | LC_ALL=C sort)"
+expected="$(printf '%s\n' "$top"/{LICENSE,README.md,Srjoin.exe} \
+    "$top"/lib/cmake/Srjoin/{SrjoinConfig,SrjoinConfigVersion,SrjoinMergeStep}.cmake |
+    LC_ALL=C sort)"
 [ "$contents" = "$expected" ] || fail "$zip holds: $contents"
 (cd "$scratch" && cmake -E tar xf "$zip")
 file "$scratch/$top/Srjoin.exe" | grep -q 'PE32+ executable (console) x86-64' ||
     fail "Srjoin.exe in $zip is not a 64-bit Windows console program"
+# find_package finds the unpacked zip, Srjoin::Srjoin being its Srjoin.exe (configured only:
+# the exe does not run here).
+cmake -S "$root/tests/cmake_package" -B "$scratch/windows-firmware" -G Ninja \
+    -DCMAKE_PREFIX_PATH="$scratch/$top" -DSAMPLES="$root/examples" >/dev/null ||
+    fail "find_package(Srjoin) does not take the unpacked $zip"
+grep -qF -- "-DSRJOIN=$scratch/$top/Srjoin.exe" "$scratch/windows-firmware/build.ninja" ||
+    fail "Srjoin::Srjoin of the unpacked $zip is not its Srjoin.exe"
+echo "the unpacked zip is found by find_package(Srjoin)"
 
 echo "== packages"
 ls -l "$deb" "$zip"
