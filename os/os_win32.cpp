@@ -42,19 +42,6 @@ bool is_folder(HANDLE handle) {
            (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
-FileHandle open_file(const char* name, DWORD access, DWORD disposition) {
-    HANDLE handle = CreateFileA(name, access, SHARE_READ_WRITE, nullptr, disposition,
-                                FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) {
-        return NO_FILE;
-    }
-    if (is_folder(handle)) {
-        CloseHandle(handle);
-        return NO_FILE;
-    }
-    return from_handle(handle);
-}
-
 // Opens a name only to learn which file it is: no data access, every sharing mode, so that it
 // works whoever else has the file open, and folders open too; a link itself, or what it leads
 // to (follow).
@@ -78,7 +65,13 @@ bool identify(const char* name, BY_HANDLE_FILE_INFORMATION& information, bool fo
 }  // namespace
 
 FileHandle open_for_reading(const char* name) {
-    return open_file(name, GENERIC_READ, OPEN_EXISTING);
+    HANDLE handle = CreateFileA(name, GENERIC_READ, SHARE_READ_WRITE, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle != INVALID_HANDLE_VALUE && is_folder(handle)) {
+        CloseHandle(handle);
+        return NO_FILE;
+    }
+    return from_handle(handle);
 }
 
 Created create_new_file(const char* name, FileHandle& file) {

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Installs what building Srjoin needs, where it is missing (Debian or Ubuntu; as root, or with
-# sudo). On a machine that has it all, it does nothing.
+# sudo), and says so first in one line. On a machine that has it all, it does nothing.
 #   scripts/setup.sh                     CMake, a C++ compiler and make: enough for the tool
-#   scripts/setup.sh --tests             GoogleTest as well, for the tests
+#   scripts/setup.sh --tests             what the tests need as well (GoogleTest, Ninja)
 #   scripts/setup.sh [--tests] PACKAGE   these Debian packages as well (wine, valgrind...)
 set -euo pipefail
 
@@ -12,7 +12,7 @@ command -v g++ >/dev/null || missing+=(g++)
 command -v make >/dev/null || missing+=(make)
 for wanted in "$@"; do
   case "$wanted" in
-    --tests) packages=(libgtest-dev libgmock-dev) ;;
+    --tests) packages=(libgtest-dev libgmock-dev ninja-build) ;;
     -*) echo "setup.sh: unknown option $wanted" >&2; exit 2 ;;
     *) packages=("$wanted") ;;
   esac
@@ -23,10 +23,10 @@ for wanted in "$@"; do
 done
 
 if [ ${#missing[@]} -gt 0 ]; then
-  echo "installing: ${missing[*]}"
+  echo "setup.sh: installing with apt-get: ${missing[*]}"
   sudo_cmd=()
   [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo -n)
   "${sudo_cmd[@]}" apt-get update -qq </dev/null
   "${sudo_cmd[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq \
-    --no-install-recommends "${missing[@]}" </dev/null
+    --no-install-recommends "${missing[@]}" </dev/null >/dev/null
 fi
