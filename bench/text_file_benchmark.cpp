@@ -158,7 +158,7 @@ void merge_three_inputs(benchmark::State& state) {
         const Opened out("/dev/null", O_WRONLY);
         TextFile work;
         if (!work.open(out.fd, TextFile::Mode::writing) ||
-            merge_inputs(inputs, work).result != MergeResult::done) {
+            merge_inputs(inputs, work, FileIdentity{}).result != MergeResult::done) {
             state.SkipWithError("the merge pass failed");
             break;
         }

@@ -17,15 +17,15 @@ FileHandle open_for_reading(const char* name);
 
 enum class Created {
     created,     // a new empty file of that name now exists, made by this call
-    name_taken,  // an entry of that name exists that is not a folder (a file, a link, even one
-                 // that leads nowhere)
-    failed,      // anything else: a folder of that name, a missing folder, no permission...
+    name_taken,  // an entry of that name exists: a file, a folder, a link (even one that leads
+                 // nowhere)
+    failed,      // anything else: a missing folder, no permission...
 };
 
 // Creates a new empty file, exclusively: never follows a link, never opens an entry that exists,
 // so no other process can take the name or plant a link between the test and the creation. The
 // file is left open for reading and writing in file (NO_FILE unless created). POSIX: it is its
-// owner's alone until carry_permissions.
+// owner's alone (0600, whatever the umask) until carry_permissions.
 Created create_new_file(const char* name, FileHandle& file);
 
 // The count of bytes read (> 0), 0 at the end of the data, -1 on a read error.
@@ -45,8 +45,14 @@ bool rewind_file(FileHandle file);
 bool flush_to_disk(FileHandle file);
 
 // Makes the changes to the entries of name's folder (a rename, a creation) reach the disk, where
-// the system can. Failures are not reported.
-void flush_folder_of(const char* name);
+// the system can; file is open in that folder. Where the folder cannot be opened for it (POSIX:
+// no read permission), the file system that holds file is flushed whole. Failures are not
+// reported.
+void flush_folder_of(const char* name, FileHandle file);
+
+// The length of the part of name that names its folder, with its last separator, as the system
+// reads names (Windows: "/" as well as "", and a drive); 0 for a name in the current folder.
+std::size_t system_folder_length(const char* name);
 
 // ---- Which file a name or a handle is
 
@@ -97,17 +103,23 @@ struct ExistingEntry {
 ExistingEntry examine_entry(const char* name);
 
 enum class Renamed {
-    renamed,       // to is now the file from was, in one step
-    copy_instead,  // refused for a reason a copy overcomes: to is a mount point, or on another
-                   // file system
-    refused,       // refused otherwise (no permission, a folder at to...): nothing changed
+    renamed,              // to is now the file from was, and the entry examined at to is gone
+    other_file_system,    // to lies on another file system than from: nothing changed
+    mount_point,          // to is a mount point, which only writing into it replaces: nothing
+                          // changed
+    refused,              // nothing changed: no permission, a folder at to, or an entry at to
+                          // other than the one examined (put back where it was)
+    swapped_for_another,  // to held an entry other than the one examined, which could not be put
+                          // back: it lies at from now, and to is the file from was
 };
 
-// Gives the file from the name to in one step, replacing whatever file had that name (a link is
-// replaced, not followed): at every moment to is the old file or the new one. A read-only or
-// special file at to is replaced like any other: callers that must keep one examine it first.
-// Windows writes the rename through to the disk; POSIX leaves that to flush_folder_of.
-Renamed rename_over(const char* from, const char* to);
+// Gives the file from the name to in one step, replacing what examine_entry found there (a link
+// is replaced, not followed): at every moment to is the old entry or the new file. Where the
+// system can exchange two names in one step (Linux), nothing but the examined entry is ever
+// replaced, and where nothing was examined, nothing is; elsewhere, whatever lies at to when the
+// rename comes is replaced, so callers that must keep a read-only or special file examine it
+// first. Windows writes the rename through to the disk; POSIX leaves that to flush_folder_of.
+Renamed rename_over(const char* from, const char* to, const ExistingEntry& examined);
 
 // Gives the open file the permission bits of the file it replaces, and its owner and group where
 // the process may (as root, or a group it belongs to). Where no file is replaced, the mode a new
@@ -163,11 +175,13 @@ bool user_language_is_japanese();
 // console's form is learnt here, before any interruption could need it.
 void prepare_process();
 
-// Interruptions: POSIX SIGINT, SIGTERM and SIGHUP; Windows Ctrl-C, Ctrl-Break and the console
-// closing. When one comes, cleanup runs and the process then ends as that interruption ends it by
-// default (POSIX: killed by the signal). cleanup runs in a signal handler on POSIX (only
-// async-signal-safe calls) and on a thread of its own on Windows; it never runs twice. A POSIX
-// signal ignored when the process started stays ignored.
+// Interruptions: POSIX, every signal whose default ends the process and that can be caught
+// (SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGUSR1, SIGALRM, SIGXCPU...; SIGPIPE and SIGXFSZ are
+// ignored, so that a write fails instead); Windows, Ctrl-C, Ctrl-Break and the console closing.
+// When one comes, cleanup runs and the process then ends as that interruption ends it by default
+// (POSIX: killed by the signal). cleanup runs in a signal handler on POSIX (only async-signal-safe
+// calls) and on a thread of its own on Windows; it never runs twice. A POSIX signal ignored when
+// the process started stays ignored.
 void catch_interruptions(void (*cleanup)());
 
 // While one lives, an interruption waits: the run is changing what the clean-up looks at. Holds

@@ -64,25 +64,15 @@ FileHandle open_for_reading(const char* name) {
 
 Created create_new_file(const char* name, FileHandle& file) {
     file = NO_FILE;
-    // O_EXCL with O_CREAT fails on any existing entry, a link (even a dangling one) included,
-    // and never follows it.
-    // Its owner's alone until carry_permissions: it may come to hold text others may not read.
+    // O_EXCL with O_CREAT fails on any existing entry, a link (even a dangling one) or a folder
+    // included, and never follows it.
     const int fd = open_retrying(name, O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW, 0600);
     if (fd < 0) {
-        if (errno != EEXIST) {
-            return Created::failed;
-        }
-        // A folder of that name is no taken file name: the name cannot be created.
-        struct stat status {};
-        const bool folder = ::lstat(name, &status) == 0 && S_ISDIR(status.st_mode);
-        return folder ? Created::failed : Created::name_taken;
+        return errno == EEXIST ? Created::name_taken : Created::failed;
     }
-    // Whatever the umask, the file must stay writable: the tool never deletes a read-only file,
-    // and the run has to be able to delete its own work file.
-    struct stat status {};
-    if (::fstat(fd, &status) == 0 && has_no_write_bit(status)) {
-        (void)::fchmod(fd, status.st_mode | S_IWUSR);
-    }
+    // The owner's alone, whatever the umask makes of 0600: it may come to hold text others may
+    // not read, and until the run has published it, nobody else may change it.
+    (void)::fchmod(fd, 0600);
     file = fd;
     return Created::created;
 }
@@ -141,49 +131,76 @@ bool flush_to_disk(FileHandle file) {
     return flushed(result);
 }
 
-void flush_folder_of(const char* name) {
-    // The folder is the name up to its last "/" (a "\" is an ordinary character here).
-    char folder[4096];
-    const char* slash = std::strrchr(name, '/');
-    const std::size_t length = slash == nullptr ? 0 : static_cast<std::size_t>(slash - name);
-    if (slash == nullptr) {
-        std::strcpy(folder, ".");
-    } else if (length == 0) {
-        std::strcpy(folder, "/");
-    } else if (length < sizeof folder) {
-        std::memcpy(folder, name, length);
-        folder[length] = '\0';
-    } else {
+void flush_folder_of(const char* name, FileHandle file) {
+    char folder[PATH_MAX];
+    const std::size_t length = system_folder_length(name);
+    if (length >= sizeof folder) {
         return;  // longer than any path the system takes
     }
+    std::memcpy(folder, name, length);
+    std::strcpy(folder + length, ".");
     const int fd = open_retrying(folder, O_RDONLY | O_DIRECTORY);
     if (fd >= 0) {
         (void)::fsync(fd);
         ::close(fd);
+    } else {
+        // A folder the run may write in but not read (mode 0333): its whole file system, then.
+        (void)::syncfs(descriptor(file));
     }
+}
+
+std::size_t system_folder_length(const char* name) {
+    const char* slash = std::strrchr(name, '/');
+    return slash == nullptr ? 0 : static_cast<std::size_t>(slash - name) + 1;
 }
 
 namespace {
 
-// Root may delete any file, but the tool never deletes one without a write-permission bit.
-bool remove_entry(const char* name) {
-    struct stat status {};
-    if (::lstat(name, &status) != 0 || S_ISDIR(status.st_mode) ||
-        (S_ISREG(status.st_mode) && has_no_write_bit(status))) {
-        return false;
+// Whether renameat2 cannot be had on that file system, or in this system: then rename.
+bool unsupported(int error) {
+    return error == EINVAL || error == ENOSYS || error == ENOTSUP || error == EOPNOTSUPP;
+}
+
+int rename_with(const char* from, const char* to, unsigned flags) {
+    return ::renameat2(AT_FDCWD, from, AT_FDCWD, to, flags);
+}
+
+Renamed renamed(int result) {
+    if (result == 0) {
+        return Renamed::renamed;
     }
-    return ::unlink(name) == 0;
+    return errno == EXDEV   ? Renamed::other_file_system
+           : errno == EBUSY ? Renamed::mount_point
+                            : Renamed::refused;
 }
 
 }  // namespace
 
-Renamed rename_over(const char* from, const char* to) {
-    if (std::rename(from, to) == 0) {
-        return Renamed::renamed;
+// The exchange leaves no moment in which to may be replaced by what the run has not examined: a
+// FIFO, a read-only or a foreign file put there since is swapped back. Held, so that the old
+// output, for a moment at from, never stays there.
+Renamed rename_over(const char* from, const char* to, const ExistingEntry& examined) {
+    const HeldInterruptions held;
+    int result = -1;
+    if (examined.kind != ExistingEntry::Kind::none) {
+        result = rename_with(from, to, RENAME_EXCHANGE);
+        if (result == 0) {
+            const FileIdentity back = name_identity(from);
+            if (back.known && back != examined.identity) {
+                return rename_with(from, to, RENAME_EXCHANGE) == 0 ? Renamed::refused
+                                                                   : Renamed::swapped_for_another;
+            }
+            (void)remove_if_same(from, examined.identity);
+            return Renamed::renamed;
+        }
     }
-    // A mount point (a file bind-mounted over the output) cannot be renamed over, nor can a name
-    // on another file system: a copy into the file there can still publish.
-    return errno == EBUSY || errno == EXDEV ? Renamed::copy_instead : Renamed::refused;
+    if (examined.kind == ExistingEntry::Kind::none || errno == ENOENT) {
+        result = rename_with(from, to, RENAME_NOREPLACE);
+    }
+    if (result != 0 && unsupported(errno)) {
+        result = std::rename(from, to);  // the window the manual page names
+    }
+    return renamed(result);
 }
 
 bool same_file(const char* first, const char* second) {
@@ -214,7 +231,7 @@ FileIdentity name_identity(const char* name) {
 }
 
 bool remove_if_same(const char* name, const FileIdentity& identity) {
-    return name_identity(name) == identity && remove_entry(name);
+    return name_identity(name) == identity && ::unlink(name) == 0;
 }
 
 ExistingEntry examine_entry(const char* name) {
@@ -252,10 +269,10 @@ void carry_permissions(FileHandle file, const ExistingEntry& replaced) {
         return;
     }
     // The owner first: a change of owner may clear bits that fchmod then sets again. Where the
-    // owner cannot be given, the group alone may be (one the user belongs to).
-    if (::fchown(descriptor(file), replaced.owner, replaced.group) != 0) {
-        (void)::fchown(descriptor(file), static_cast<uid_t>(-1), replaced.group);
-    }
+    // owner cannot be given, the group alone may be (one the user belongs to); where neither
+    // can, the file stays the runner's.
+    auto give = [&](uid_t owner) { return ::fchown(descriptor(file), owner, replaced.group) == 0; };
+    (void)(give(replaced.owner) || give(static_cast<uid_t>(-1)));
     (void)::fchmod(descriptor(file), static_cast<mode_t>(replaced.mode));
 }
 
@@ -432,17 +449,31 @@ namespace {
 void (*interruption_cleanup)() = nullptr;
 volatile sig_atomic_t hold_depth = 0;
 
+// Every signal whose default action ends the process and that a handler can catch, but SIGPIPE
+// and SIGXFSZ, which prepare_process ignores: the one list of what the clean-up answers.
 sigset_t interruption_signals() {
     sigset_t signals;
     sigemptyset(&signals);
-    for (const int signal_number : {SIGINT, SIGTERM, SIGHUP}) {
+    for (const int signal_number : {
+             SIGHUP,    SIGINT,  SIGQUIT, SIGILL,  SIGTRAP, SIGABRT,   SIGBUS,  SIGFPE, SIGUSR1,
+             SIGSEGV,   SIGUSR2, SIGALRM, SIGTERM, SIGXCPU, SIGVTALRM, SIGPROF, SIGIO,  SIGSYS,
+#ifdef SIGSTKFLT
+             SIGSTKFLT,
+#endif
+#ifdef SIGPWR
+             SIGPWR,
+#endif
+         }) {
+        sigaddset(&signals, signal_number);
+    }
+    for (int signal_number = SIGRTMIN; signal_number <= SIGRTMAX; ++signal_number) {
         sigaddset(&signals, signal_number);
     }
     return signals;
 }
 
 extern "C" void on_interruption(int signal_number) {
-    // The handler blocks all three signals while it runs (sa_mask): no re-entry from them.
+    // The handler blocks every signal of the list while it runs (sa_mask): no re-entry.
     cleaning_up = 1;
     if (interruption_cleanup != nullptr) {
         interruption_cleanup();
@@ -468,13 +499,13 @@ void catch_interruptions(void (*cleanup)()) {
     action.sa_handler = on_interruption;
     action.sa_mask = interruption_signals();
     action.sa_flags = SA_RESTART;
-    for (const int signal_number : {SIGINT, SIGTERM, SIGHUP}) {
+    for (int signal_number = 1; signal_number < NSIG; ++signal_number) {
         // A signal ignored at the start (nohup, a background job) stays ignored.
         struct sigaction before {};
-        if (::sigaction(signal_number, nullptr, &before) == 0 && before.sa_handler == SIG_IGN) {
-            continue;
+        if (sigismember(&action.sa_mask, signal_number) == 1 &&
+            ::sigaction(signal_number, nullptr, &before) == 0 && before.sa_handler != SIG_IGN) {
+            ::sigaction(signal_number, &action, nullptr);
         }
-        ::sigaction(signal_number, &action, nullptr);
     }
 }
 

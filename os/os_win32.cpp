@@ -83,14 +83,8 @@ Created create_new_file(const char* name, FileHandle& file) {
                     FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
         const DWORD error = GetLastError();
-        if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) {
-            return Created::failed;
-        }
-        // A folder of that name is no taken file name: the name cannot be created.
-        const DWORD attributes = GetFileAttributesA(name);
-        const bool folder =
-            attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-        return folder ? Created::failed : Created::name_taken;
+        return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS ? Created::name_taken
+                                                                           : Created::failed;
     }
     file = from_handle(handle);
     return Created::created;
@@ -137,16 +131,34 @@ bool flush_to_disk(FileHandle file) {
     return FlushFileBuffers(to_handle(file)) != 0 || GetLastError() == ERROR_INVALID_FUNCTION;
 }
 
-void flush_folder_of(const char*) {
+void flush_folder_of(const char*, FileHandle) {
     // The rename is written through (rename_over), and a file created anew reaches the disk
     // with its entry once it is flushed: nothing is left to do for the folder.
 }
 
-Renamed rename_over(const char* from, const char* to) {
-    if (MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0) {
+std::size_t system_folder_length(const char* name) {
+    // As Windows reads a name in the ANSI code page: the second byte of a double-byte character
+    // is never a separator.
+    std::size_t length = 0;
+    for (std::size_t i = 0; name[i] != '\0'; ++i) {
+        if (IsDBCSLeadByte(static_cast<BYTE>(name[i])) != 0 && name[i + 1] != '\0') {
+            ++i;
+        } else if (name[i] == '\\' || name[i] == '/' || name[i] == ':') {
+            length = i + 1;
+        }
+    }
+    return length;
+}
+
+// No exchange of two names in one step here: where nothing was examined, nothing is replaced;
+// otherwise what lies at to when the rename comes is (the manual page names the window).
+Renamed rename_over(const char* from, const char* to, const ExistingEntry& examined) {
+    const DWORD replace =
+        examined.kind == ExistingEntry::Kind::none ? 0 : MOVEFILE_REPLACE_EXISTING;
+    if (MoveFileExA(from, to, replace | MOVEFILE_WRITE_THROUGH) != 0) {
         return Renamed::renamed;
     }
-    return GetLastError() == ERROR_NOT_SAME_DEVICE ? Renamed::copy_instead : Renamed::refused;
+    return GetLastError() == ERROR_NOT_SAME_DEVICE ? Renamed::other_file_system : Renamed::refused;
 }
 
 bool same_file(const char* first, const char* second) {

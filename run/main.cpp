@@ -52,8 +52,7 @@ int main(int argc, char** argv) {
     const PathPieces pieces = split_path(output_name, rules);
     const std::string_view folder(output_name, pieces.drive.size() + pieces.folder.size());
 
-    if (the_work_file.choose_work_file(folder, input_names, output_name) !=
-        WorkFile::Chosen::created) {
+    if (the_work_file.choose_work_file(folder, output_name) != WorkFile::Chosen::created) {
         show_message(WORK_FILE_NOT_CREATED, the_work_file.name());
         finish_run(1);
     }
@@ -62,7 +61,8 @@ int main(int argc, char** argv) {
         finish_run(2);
     }
 
-    const MergeOutcome merged = merge_inputs(input_names, the_work_file.text());
+    const MergeOutcome merged =
+        merge_inputs(input_names, the_work_file.text(), the_work_file.identity());
     switch (merged.result) {
         case MergeResult::done:
             break;

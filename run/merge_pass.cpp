@@ -61,12 +61,17 @@ bool is_termination_record(std::string_view line) {
            (line[1] == '7' || line[1] == '8' || line[1] == '9');
 }
 
-MergeOutcome merge_inputs(const InputNames& inputs, TextFile& work) {
+MergeOutcome merge_inputs(const InputNames& inputs, TextFile& work,
+                          const FileIdentity& work_identity) {
     MergeFilter filter;
     int opened = 0;
     for (int i = 0; i < inputs.count; ++i) {
         const InputSlot& slot = inputs.slots[i];
-        const FileHandle input = open_input(slot);
+        FileHandle input = open_input(slot);
+        if (input != NO_FILE && file_identity(input) == work_identity) {
+            (void)close_file(input);  // the run would read what it writes
+            input = NO_FILE;
+        }
         if (input == NO_FILE) {
             show_message(INPUT_SKIPPED, slot.given.shown, slot.given.shown_tail);
             continue;

@@ -22,6 +22,8 @@ struct MergeOutcome {
 // True for a line whose first two characters are "S" or "s" and "7", "8" or "9".
 bool is_termination_record(std::string_view line);
 
-// Merges the inputs into work, which is open for writing; an input that does not open is skipped
-// with its message. Every input's last line, and the termination record, end with a line break.
-MergeOutcome merge_inputs(const InputNames& inputs, TextFile& work);
+// Merges the inputs into work, which is open for writing; an input that does not open, or that is
+// the work file itself (work_identity), however it is named, is skipped with its message. Every
+// input's last line, and the termination record, end with a line break.
+MergeOutcome merge_inputs(const InputNames& inputs, TextFile& work,
+                          const FileIdentity& work_identity);

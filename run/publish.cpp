@@ -26,88 +26,81 @@ bool copy_raw(FileHandle work, FileHandle output) {
 WorkFile::Published WorkFile::publish_output(const char* output_name) {
     output_name_ = output_name;
     const ExistingEntry old = examine_entry(output_name);
-    if (old.read_only || old.kind == ExistingEntry::Kind::special) {
+    if (old.read_only || old.kind == ExistingEntry::Kind::special ||
+        old.kind == ExistingEntry::Kind::folder) {
         return Published::refused;
     }
-    carry_permissions(handle_, old);
-    Renamed renamed = Renamed::refused;
-    {
-        // The name stops being the run's with the rename, or when it no longer leads to the
-        // run's file: it may be another's then, which neither the end of the run nor an
-        // interruption may remove.
-        const HeldInterruptions held;
-        if (!still_at_its_name()) {
-            state_ = NOTHING;
-            return Published::not_ours;
-        }
-        renamed = rename_over(name_, output_name);
-        if (renamed == Renamed::renamed) {
-            state_ = NOTHING;
-        }
+    // The rename goes by name: a name that no longer leads to the run's file is another's,
+    // which neither the end of the run nor an interruption may remove.
+    if (name_identity(work_.name) != work_.identity) {
+        set_state(work_, NOTHING);
+        return Published::not_ours;
     }
-    switch (renamed) {
-        case Renamed::renamed: {
-            // A failure to flush the folder is no failure of the run: the rename is atomic and
-            // the text was on the disk before it, so a power cut leaves the old output or the
-            // new one, whole, either way.
-            flush_folder_of(output_name);
-            // The rename goes by name: a file swapped in for the work file in the moment before
-            // it is not what the run wrote, and is never reported as created. The handle is
-            // asked again as well: on FAT a file's index follows its entry, which the rename
-            // moved.
-            const FileIdentity output = name_identity(output_name);
-            return output == identity_ || output == file_identity(handle_) ? Published::published
-                                                                           : Published::not_ours;
-        }
-        case Renamed::copy_instead:
-            return copy_into_output(output_name, old);
+    switch (rename_over(work_.name, output_name, old)) {
+        case Renamed::renamed:
+            set_state(work_, NOTHING);
+            return settle(work_, output_name, old);
+        case Renamed::other_file_system:
+            return copy_beside(output_name, old);
+        case Renamed::mount_point:
+            return copy_into_mount_point(output_name, old);
+        case Renamed::swapped_for_another:
+            set_state(work_, NOTHING);
+            return Published::not_ours;
         case Renamed::refused:
             break;
     }
     return Published::refused;
 }
 
-// Where the rename cannot be done but a copy can: the output is created anew, or, where it cannot
-// be removed (a file mounted over it), the very file examined is emptied, and the work file's
-// text is copied into it. No link is followed and nothing is read by name.
-WorkFile::Published WorkFile::copy_into_output(const char* output_name, const ExistingEntry& old) {
-    FileHandle output = NO_FILE;
-    bool created = false;
-    {
-        // An interruption meets the old output untouched, or the one the copy made or opened,
-        // which it then removes, keeping the work file.
-        const HeldInterruptions held;
-        const bool removed =
-            old.kind != ExistingEntry::Kind::none && remove_if_same(output_name, old.identity);
-        created = (old.kind == ExistingEntry::Kind::none || removed) &&
-                  create_new_file(output_name, output) == Created::created;
-        if (!created && !removed) {
-            output = open_examined_file(output_name, old);
-        }
-        if (output != NO_FILE) {
-            output_identity_ = file_identity(output);
-            output_state_ = OWNED;
-        }
-        if (output != NO_FILE || removed) {
-            state_ = KEPT;  // the merged text may now be in the work file alone
-        }
+// The file now at the output's name: given the old output's mode, owner and group only now that
+// the run's own text is in place, and flushed with its folder. A failure to flush the folder is no
+// failure of the run: the rename is atomic and the text was on the disk before it, so a power cut
+// leaves the old output or the new one, whole. The rename went by name: a file swapped in for the
+// run's in the moment before it is not what the run wrote, and is never reported as created. The
+// handle is asked again as well: on FAT a file's index follows its entry, which the rename moved.
+WorkFile::Published WorkFile::settle(const OwnedFile& file, const char* output_name,
+                                     const ExistingEntry& old) {
+    carry_permissions(file.handle, old);
+    flush_folder_of(output_name, file.handle);
+    const FileIdentity output = name_identity(output_name);
+    return output == file.identity || output == file_identity(file.handle) ? Published::published
+                                                                           : Published::not_ours;
+}
+
+// An output on another file system than the work file: the text is copied into a file of the
+// run's own beside the output, flushed, and renamed onto it. Until then the old output stays.
+WorkFile::Published WorkFile::copy_beside(const char* output_name, const ExistingEntry& old) {
+    const std::string_view folder(output_name, system_folder_length(output_name));
+    if (create_first_free(copy_, folder, output_name) != Chosen::created) {
+        return Published::refused;
     }
+    const Renamed renamed = copy_raw(work_.handle, copy_.handle)
+                                ? rename_over(copy_.name, output_name, old)
+                                : Renamed::refused;
+    if (renamed == Renamed::renamed) {
+        set_state(copy_, NOTHING);
+        return settle(copy_, output_name, old);
+    }
+    if (renamed == Renamed::swapped_for_another) {
+        set_state(copy_, NOTHING);  // its name holds another's entry now
+    }
+    remove(copy_);
+    return Published::refused;
+}
+
+// A mount point cannot be renamed over: the very file examined is emptied and written where it
+// is. From then on an interruption or a failure leaves it partial, and the merged text is in the
+// work file alone, which is kept.
+WorkFile::Published WorkFile::copy_into_mount_point(const char* output_name,
+                                                    const ExistingEntry& old) {
+    const FileHandle output = open_examined_file(output_name, old);
     if (output == NO_FILE) {
         return Published::refused;
     }
-    if (created) {
-        carry_permissions(output, old);
-    }
-    bool copied = copy_raw(handle_, output);
+    set_state(work_, KEPT);
+    bool copied = copy_raw(work_.handle, output);
     copied = close_file(output) && copied;
-    if (copied) {
-        flush_folder_of(output_name);  // the new entry, before the work file goes
-    }
-    const HeldInterruptions held;
-    if (!copied && created) {
-        (void)remove_if_same(output_name, output_identity_);  // a mounted file stays as it is
-    }
-    output_state_ = NOTHING;
-    state_ = copied ? OWNED : KEPT;
+    set_state(work_, copied ? OWNED : KEPT);
     return copied ? Published::published : Published::refused;
 }

@@ -15,48 +15,35 @@ constexpr std::string_view WORK_EXTENSION = "___";
 
 // On Windows the clean-up runs on a thread of its own: the run must not go on into the next
 // state while the clean-up acts on the last one.
-void WorkFile::set_state(volatile std::sig_atomic_t& state, State to) {
+void WorkFile::set_state(OwnedFile& file, State to) {
     const HeldInterruptions held;
-    state = to;
+    file.state = to;
 }
 
-bool WorkFile::still_at_its_name() const {
-    return name_identity(name_) == identity_;
-}
-
-WorkFile::Chosen WorkFile::choose_work_file(std::string_view folder, const InputNames& inputs,
-                                            const char* output_name) {
-    // A candidate that is also an input or the output: the run would read or replace its own
-    // work file.
-    auto is_input_or_output = [&] {
-        for (int i = 0; i < inputs.count; ++i) {
-            const char* input = inputs.slots[i].name;
-            if (input[0] != '\0' && same_file(input, name_)) {
-                return true;
-            }
-        }
-        return same_file(output_name, name_);
-    };
+// A candidate that is the output, however spelled, is passed over: the run would replace its own
+// work file.
+WorkFile::Chosen WorkFile::create_first_free(OwnedFile& file, std::string_view folder,
+                                             const char* output_name) {
     for (int k = 0; k < WORK_NAME_TRIES; ++k) {
         char stem[16];
         std::snprintf(stem, sizeof stem, WORK_STEM_FORMAT, k);
-        if (!make_path(name_, folder, stem, WORK_EXTENSION) ||
-            std::string_view(name_).size() >= NAME_SIZE) {
+        if (!make_path(file.name, folder, stem, WORK_EXTENSION) ||
+            std::string_view(file.name).size() >= NAME_SIZE) {
             return Chosen::not_created;
         }
         // The file and the run's claim on it come into being together: an interruption in
         // between would leave it behind.
         const HeldInterruptions held;
-        switch (create_new_file(name_, handle_)) {
+        switch (create_new_file(file.name, file.handle)) {
             case Created::created:
-                identity_ = file_identity(handle_);
-                if (!is_input_or_output()) {
-                    state_ = OWNED;
+                file.identity = file_identity(file.handle);
+                if (!same_file(output_name, file.name)) {
+                    file.state = OWNED;
                     return Chosen::created;
                 }
-                (void)remove_if_same(name_, identity_);
-                (void)close_file(handle_);
-                handle_ = NO_FILE;
+                (void)remove_if_same(file.name, file.identity);
+                (void)close_file(file.handle);
+                file.handle = NO_FILE;
                 break;
             case Created::name_taken:
                 break;
@@ -67,56 +54,65 @@ WorkFile::Chosen WorkFile::choose_work_file(std::string_view folder, const Input
     return Chosen::all_taken;
 }
 
+WorkFile::Chosen WorkFile::choose_work_file(std::string_view folder, const char* output_name) {
+    return create_first_free(work_, folder, output_name);
+}
+
 bool WorkFile::start_writing() {
-    return text_.open(handle_, TextFile::Mode::writing);
+    return text_.open(work_.handle, TextFile::Mode::writing);
 }
 
 // The work file is complete only once it is on the disk: a power cut after the rename must find
 // the text there, not an empty file.
 bool WorkFile::finish_writing() {
-    return text_.close() && flush_to_disk(handle_);
+    return text_.close() && flush_to_disk(work_.handle);
 }
 
 void WorkFile::report_failed_publication(const char* output_name) {
     output_name_ = output_name;
     // An interruption from here on gives this report itself.
-    set_state(state_, state_ == NOTHING ? NOTHING : KEPT);
+    set_state(work_, work_.state == NOTHING ? NOTHING : KEPT);
     show_message(OUTPUT_NOT_CREATED, output_name);
-    if (state_ == KEPT) {
-        show_message(WORK_FILE_KEPT, name_);
+    if (work_.state == KEPT) {
+        show_message(WORK_FILE_KEPT, work_.name);
     }
-    set_state(state_, NOTHING);
+    set_state(work_, NOTHING);
+}
+
+// Once removed, the name may be another run's at any moment: an interruption from here on must
+// not remove it again. The handle goes only then: until the name is gone, no other file can take
+// the file's identity.
+void WorkFile::remove(OwnedFile& file) {
+    {
+        const HeldInterruptions held;
+        if (file.state == OWNED) {
+            (void)remove_if_same(file.name, file.identity);
+        }
+        file.state = NOTHING;
+    }
+    if (file.handle != NO_FILE) {
+        (void)close_file(file.handle);
+        file.handle = NO_FILE;
+    }
 }
 
 void WorkFile::discard() {
     (void)text_.close();
-    {
-        // Once removed, the name may be another run's at any moment: an interruption from here
-        // on must not remove it again.
-        const HeldInterruptions held;
-        if (state_ == OWNED) {
-            (void)remove_if_same(name_, identity_);
-        }
-        state_ = NOTHING;
-    }
-    // Closed only now: until the name is gone, no other file can take the file's identity.
-    if (handle_ != NO_FILE) {
-        (void)close_file(handle_);
-        handle_ = NO_FILE;
-    }
+    remove(copy_);
+    remove(work_);
 }
 
 // The names and identities it uses are set before the state that needs them, and it removes only
 // the run's own files: a name another hand has taken over since is left alone.
 void WorkFile::clean_up_after_interruption() {
-    if (output_state_ == OWNED) {
-        (void)remove_if_same(output_name_, output_identity_);
+    for (const OwnedFile* file : {&copy_, &work_}) {
+        if (file->state == OWNED) {
+            (void)remove_if_same(file->name, file->identity);
+        }
     }
-    if (state_ == OWNED) {
-        (void)remove_if_same(name_, identity_);
-    } else if (state_ == KEPT) {
+    if (work_.state == KEPT) {
         show_message(OUTPUT_NOT_CREATED, output_name_);
-        show_message(WORK_FILE_KEPT, name_);
+        show_message(WORK_FILE_KEPT, work_.name);
     }
     flush_console();
 }

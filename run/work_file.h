@@ -26,12 +26,14 @@ public:
                       // missing folder, no permission, a name over 256 bytes); name() is it
     };
     // Tries "___00000.___" to "___00299.___" in folder (the output's drive and folder) and
-    // creates the first free one exclusively, so that runs started at once each get their own. A
-    // candidate that is one of the run's inputs or its output, however spelled, is passed over.
-    Chosen choose_work_file(std::string_view folder, const InputNames& inputs,
-                            const char* output_name);
+    // creates the first free one exclusively, so that runs started at once each get their own.
+    // A name taken by anything, a folder included, is passed over, and so is the output,
+    // however spelled.
+    Chosen choose_work_file(std::string_view folder, const char* output_name);
 
-    const char* name() const { return name_; }
+    const char* name() const { return work_.name; }
+    // The file as the run created it: an input that is this file is no input.
+    const FileIdentity& identity() const { return work_.identity; }
 
     // The merged text goes through text(), which start_writing sets up; false when its buffer
     // cannot be had. finish_writing writes it out and flushes the file to the disk; false when
@@ -47,12 +49,15 @@ public:
         not_ours,   // the work file's name no longer leads to the file the run wrote (another
                     // hand removed it or put something else there), before or after the rename
     };
-    // Replaces the output with the merged text in one step, flushed to the disk with its
-    // folder; the replaced output's permission bits, owner and group are carried over where the
-    // system allows. A read-only output, and a special file or a link to one, are never replaced.
-    // Where the rename cannot be done but a copy can (a mount point, another file system), the
-    // output is created anew, or the file mounted there emptied, filled from the run's own handle
-    // and flushed. Nothing is followed or read by name.
+    // Replaces the output with the merged text in one step, flushed to the disk with its folder,
+    // and only then gives it the replaced output's permission bits, owner and group where the
+    // system allows: until that moment the text is the runner's alone. A read-only output, a
+    // folder, and a special file or a link to one are never replaced, nor is anything put at the
+    // output after its examination, where the system can tell. Where the rename cannot be done
+    // across file systems, the text is copied into a file of the run's own in the output's folder
+    // (as the system reads the name), which is renamed in the same way; only a mount point is
+    // written into where it is. The old output stays until the new text is whole on the disk.
+    // Nothing is followed or read by name.
     Published publish_output(const char* output_name);
 
     // After a failed publication: shows that output_name was not created and, while the merged
@@ -72,18 +77,24 @@ private:
         OWNED,    // the run's, to be removed
         KEPT,     // holds the only merged text: stays, and is reported
     };
-    void set_state(volatile std::sig_atomic_t& state, State to);
-    bool still_at_its_name() const;
-    Published copy_into_output(const char* output_name, const ExistingEntry& old);
+    // A file the run created: its name, its handle from the creation to the end (no other file
+    // can take its identity meanwhile), and its state.
+    struct OwnedFile {
+        char name[WORK_NAME_SIZE] = {};
+        FileHandle handle = NO_FILE;
+        FileIdentity identity;
+        volatile std::sig_atomic_t state = NOTHING;
+    };
+    static void set_state(OwnedFile& file, State to);
+    static Chosen create_first_free(OwnedFile& file, std::string_view folder,
+                                    const char* output_name);
+    static void remove(OwnedFile& file);
+    Published settle(const OwnedFile& file, const char* output_name, const ExistingEntry& old);
+    Published copy_beside(const char* output_name, const ExistingEntry& old);
+    Published copy_into_mount_point(const char* output_name, const ExistingEntry& old);
 
-    char name_[WORK_NAME_SIZE] = {};
-    FileHandle handle_ = NO_FILE;  // open from the creation to the end: no other file can take
-                                   // the file's identity meanwhile
-    FileIdentity identity_;
-    volatile std::sig_atomic_t state_ = NOTHING;
+    OwnedFile work_;
+    OwnedFile copy_;  // the copy's own file, beside an output on another file system
     TextFile text_;
-    // The output while a copy fills it: removed when the copy does not end.
-    const char* output_name_ = nullptr;
-    FileIdentity output_identity_;
-    volatile std::sig_atomic_t output_state_ = NOTHING;
+    const char* output_name_ = nullptr;  // for the report of the clean-up
 };

@@ -3,7 +3,6 @@
 // then the summary. The texts in Japanese are held to having every value put in.
 #include <gtest/gtest.h>
 
-#include <regex>
 #include <string>
 #include <vector>
 
@@ -169,7 +168,11 @@ TEST_P(Check, Reports) {
         sink.japanese.push_back(line);
     }
     for (const std::string& line : sink.japanese) {
-        EXPECT_FALSE(std::regex_search(line, std::regex("%[1-9]"))) << line;
+        for (std::size_t at = line.find('%'); at != std::string::npos;
+             at = line.find('%', at + 1)) {
+            EXPECT_FALSE(at + 1 < line.size() && line[at + 1] >= '1' && line[at + 1] <= '9')
+                << line;
+        }
     }
 }
 

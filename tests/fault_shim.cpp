@@ -2,7 +2,9 @@
 //   stop-create:<suffix>        the process stops (SIGSTOP) before and after it first creates a
 //                               file whose name ends in suffix;
 //   stop-rename                 and before and after its first rename, refused or not;
-//   fail-rename                 every rename fails with EXDEV (another file system);
+//   stop-flush                  and before and after it first flushes a folder to the disk;
+//   fail-rename[:<count>]       every rename (the first count ones) fails with EXDEV (another
+//                               file system);
 //   fail-read:<suffix>:<bytes>  reads of such a file fail with EIO once that many bytes are read;
 //   fail-fsync:<suffix>         flushing such a file to the disk fails with EIO;
 //   fail-alloc[:<suffix>]       the first block of 4 KiB or more allocated after the first
@@ -52,9 +54,11 @@ bool names(std::string_view kind, const char* name) {
     return fault(kind, &rest) && std::string_view(name).ends_with(rest.substr(0, rest.find(':')));
 }
 
-int read_fails = -1, flush_fails = -1;  // the files the faults are for
+int read_fails = -1, flush_fails = -1, folder = -1;  // the files the faults are for
 unsigned long long bytes_read = 0;
-bool created = false, create_stopped = false, rename_stopped = false, alloc_armed = false;
+bool created = false, create_stopped = false, rename_stopped = false, flush_stopped = false,
+     alloc_armed = false;
+unsigned long renames = 0;
 
 void stop_if(bool stops) {
     if (stops) {
@@ -63,8 +67,13 @@ void stop_if(bool stops) {
 }
 
 int flush(int fd, int (*real)(int)) {
+    const bool stops = fd == folder && !flush_stopped && fault("stop-flush");
+    flush_stopped = flush_stopped || stops;
+    stop_if(stops);
     errno = fd == flush_fails ? EIO : errno;
-    return fd == flush_fails ? -1 : real(fd);
+    const int result = fd == flush_fails ? -1 : real(fd);
+    stop_if(stops);
+    return result;
 }
 
 // Every rename goes through here: stopped around, or refused.
@@ -73,7 +82,9 @@ int renamed(Rename rename) {
     const bool stops = !rename_stopped && fault("stop-rename");
     rename_stopped = rename_stopped || stops;
     stop_if(stops);
-    const bool fails = fault("fail-rename");
+    std::string_view count;
+    const bool fails = fault("fail-rename", &count) &&
+                       (count.empty() || renames++ < std::strtoul(count.data(), nullptr, 10));
     const int result = fails ? -1 : rename();
     errno = fails ? EXDEV : errno;
     stop_if(stops);
@@ -106,12 +117,13 @@ int open(const char* name, int flags, ...) {
         bytes_read = 0;
     }
     flush_fails = fd >= 0 && names("fail-fsync", name) ? fd : flush_fails;
+    folder = fd >= 0 && (flags & O_DIRECTORY) != 0 ? fd : folder;
     return fd;
 }
 
 int close(int fd) {
     static const auto real = next<int (*)(int)>("close");
-    for (int* tracked : {&read_fails, &flush_fails}) {
+    for (int* tracked : {&read_fails, &flush_fails, &folder}) {
         *tracked = *tracked == fd ? -1 : *tracked;
     }
     return real(fd);

@@ -69,10 +69,11 @@ Row fifty_names(bool one_more) {
     return p;
 }
 
-Files all_names_taken() {
-    Files files = AB;
+// Every work-file name taken in folder: a run whose work file goes there stops (exit 1).
+Files taken(const std::string& folder) {
+    Files files;
     for (int k = 100000; k < 100300; ++k) {
-        files["___" + std::to_string(k).substr(1) + ".___"] = "MINE";  // ___00000.___ ...
+        files[folder + "___" + std::to_string(k).substr(1) + ".___"] = "MINE";  // ___00000.___ ...
     }
     return files;
 }
@@ -137,10 +138,10 @@ std::vector<Row> promises() {
          {{HYO + ".MOT", "S1A\n"}, {"a.b" + HYO, "S1B\n"}},
          {{CREATED, "o.x" + HYO}}, 0, {{"o.x" + HYO, MERGED}}, posix},
         {"SlashSeparatesFolders", {"a+sub.d/in", "dir.d/name"},
-         {{"a.MOT", "S1A\n"}, {"sub.d/in.MOT", "S1I\n"}, {"dir.d", FOLDER}, {WORK, FOLDER}},
+         with(taken(""), {{"a.MOT", "S1A\n"}, {"sub.d/in.MOT", "S1I\n"}, {"dir.d", FOLDER}}),
          {{CREATED, "dir.d/name.mot"}}, 0, {{"dir.d/name.mot", "S1A\r\nS1I\r\n" + FALLBACK}}, posix},
         {"LatinFolderHoldsTheWorkFile", {"a+b", "caf\xE9/out"},
-         with(AB, {{"caf\xE9", FOLDER}, {WORK, FOLDER}}),
+         with(with(AB, taken("")), {{"caf\xE9", FOLDER}}),
          {{CREATED, "caf\xE9/out.mot"}}, 0, {{"caf\xE9/out.mot", MERGED}}, posix},
         {"LeadByteBeforeSlashHidesNoDot", {"a+b", "a.b\x81/c"}, with(AB, {{"a.b\x81", FOLDER}}),
          {{CREATED, "a.b\x81/c.mot"}}, 0, {{"a.b\x81/c.mot", MERGED}}, posix},
@@ -159,9 +160,9 @@ std::vector<Row> promises() {
          with(AB, {{WORK, "MINE"}, {"___00001.___", link_to("kept")}, {"kept", "KEEP"},
                    {"___00002.___", link_to("gone")}, {"___00003.___", link_to("sub")}, {"sub", FOLDER}}),
          OUT, 0, out(MERGED), posix},
-        {"FolderAtTheFirstFreeName", {"a+b", "out"}, with(AB, {{WORK, "MINE"}, {"___00001.___", FOLDER}}),
-         {{NO_WORK_FILE, "___00001.___"}}, 1, {}},
-        {"AllNamesTaken", {"a+b", "out"}, all_names_taken(), {{NO_WORK_FILE, "___00299.___"}}, 1, {}},
+        {"FolderAtAFreeNamePassedOver", {"a+b", "out"}, with(AB, {{WORK, "MINE"}, {"___00001.___", FOLDER}}),
+         OUT, 0, out(MERGED)},
+        {"AllNamesTaken", {"a+b", "out"}, with(AB, taken("")), {{NO_WORK_FILE, "___00299.___"}}, 1, {}},
         {"OutputFolderMissing", {"a+b", "missing/out"}, AB, {{NO_WORK_FILE, "missing/" + WORK}}, 1, {}},
         {"WorkFileNameOver256Bytes", {"a+b", deep + "o"}, with(AB, {{deep, FOLDER}}),
          {{NO_WORK_FILE, deep + WORK}}, 1, {}},
@@ -169,6 +170,8 @@ std::vector<Row> promises() {
          {{CREATED, "d/../" + WORK}}, 0, {{WORK, MERGED}}},
         {"InputNamedLikeTheWorkFile", {"a+./" + WORK + "+b", "out"}, AB,
          {{SKIPPED, "./" + WORK}, {CREATED, "out.mot"}}, 0, {{"out.mot", MERGED}}},
+        {"InputLeadingToTheWorkFile", {"a+fd+b", "out"}, with(AB, {{"fd.MOT", link_to("/proc/self/fd/3")}}),
+         {{SKIPPED, "fd.MOT"}, {CREATED, "out.mot"}}, 0, {{"out.mot", MERGED}}, posix},
 
         // Termination records.
         {"LastTerminationRecordEndsTheOutput", {"a+b+c", "out"},
@@ -238,22 +241,20 @@ std::vector<Row> promises() {
         {"DiskFullOnTheCopyPath", {"a+b", "disk/out"},
          {{"a.MOT", a60}, {"b.MOT", b60}, {"disk", small_disk(192 << 10)}, {"disk/out.mot", "OLD"}},
          {{NOT_CREATED, "disk/out.mot"}, {KEPT, "disk/" + WORK}}, 4,
-         {{"disk/out.mot", GONE}, {"disk/" + WORK, with_crlf(a60 + b60) + FALLBACK}},
-         posix, {.env = {fail + "rename"}}},
+         {{"disk/" + WORK, with_crlf(a60 + b60) + FALLBACK}}, posix, {.env = {fail + "rename:1"}}},
         {"FileSizeLimitMet", {"big+b", "out"}, with(AB, {{"big.MOT", lines("B", 3 * BLOCK)}, {"out.mot", "OLD"}}),
          {{NOT_APPENDED, WORK}}, 3, {}, posix, {.file_size_limit = 64 << 10}},
         {"InputReadFailsAfterABlock", {"a+big+b", "out"},
          with(AB, {{"big.MOT", lines("B", 3 * BLOCK)}, {"out.mot", "OLD"}}),
          {{NOT_READ, "big.MOT"}}, 3, {}, posix, {.env = {fail + "read:big.MOT" + after_a_block}}},
         {"WorkFileReadFailsOnTheCopyPath", {"a+b", "out"}, {{"a.MOT", a60}, {"b.MOT", b60}, {"out.mot", "OLD"}},
-         {{NOT_CREATED, "out.mot"}, {KEPT, WORK}}, 4,
-         {{"out.mot", GONE}, {WORK, with_crlf(a60 + b60) + FALLBACK}},
-         posix, {.env = {fail + "rename,fail-read:.___:" + std::to_string(64 << 10)}}},
+         {{NOT_CREATED, "out.mot"}, {KEPT, WORK}}, 4, {{WORK, with_crlf(a60 + b60) + FALLBACK}},
+         posix, {.env = {fail + "rename:1,fail-read:" + WORK + ":" + std::to_string(64 << 10)}}},
         {"WorkFileNotFlushedToTheDisk", {"a+b", "out"}, with(AB, {{"out.mot", "OLD"}}),
          {{NOT_APPENDED, WORK}}, 3, {}, posix, {.env = {fail + "fsync:.___"}}},
         {"OutputNotFlushedOnTheCopyPath", {"a+b", "out"}, with(AB, {{"out.mot", "OLD"}}),
-         {{NOT_CREATED, "out.mot"}, {KEPT, WORK}}, 4, {{"out.mot", GONE}, {WORK, MERGED}},
-         posix, {.env = {fail + "rename,fail-fsync:out.mot"}}},
+         {{NOT_CREATED, "out.mot"}, {KEPT, WORK}}, 4, {{WORK, MERGED}},
+         posix, {.env = {fail + "rename:1,fail-fsync:___00001.___"}}},
         {"WorkFileBufferNotHad", {"a+b", "out"}, AB, {{NO_WORK_FILE, WORK}}, 2, {},
          posix, {.env = {fail + "alloc"}}},
         {"InputBufferNotHad", {"a+b", "out"}, with(AB, {{"out.mot", "OLD"}}), {{NOT_READ, "b.MOT"}}, 3, {},
@@ -278,15 +279,21 @@ std::vector<Row> promises() {
          posix, {.out = Out::closed}},
 
         // Windows: drives, "\" folders, Shift-JIS names, case, read-only files, wildcards.
-        {"DriveAndFolders", {"sub\\a+Z:sub\\b", "Z:sub\\out"}, {{"sub/a.MOT", "S1A\n"}, {"sub/b.MOT", "S1B\n"},
-         {WORK, FOLDER}}, {{CREATED, "Z:sub\\out.mot"}}, 0, {{"sub/out.mot", MERGED}}, windows},
-        {"WorkFileInDriveAndShiftJisFolder", {"a+b", "Z:表\\out"}, with(AB, {{"表/" + WORK, FOLDER}}),
+        {"DriveAndFolders", {"sub\\a+Z:sub\\b", "Z:sub\\out"},
+         with(taken(""), {{"sub/a.MOT", "S1A\n"}, {"sub/b.MOT", "S1B\n"}}),
+         {{CREATED, "Z:sub\\out.mot"}}, 0, {{"sub/out.mot", MERGED}}, windows},
+        {"WorkFileInDriveAndShiftJisFolder", {"a+b", "Z:表\\out"}, AB,
          {{NO_WORK_FILE, "Z:表\\" + WORK}}, 1, {}, windows},
         {"ShiftJisNamesOnWindows", {"表+a.b表", "表\\o.x表"},
-         {{"表.MOT", "S1A\n"}, {"a.b表", "S1B\n"}, {"表", FOLDER}, {WORK, FOLDER}},
+         with(taken(""), {{"表.MOT", "S1A\n"}, {"a.b表", "S1B\n"}, {"表", FOLDER}}),
          {{CREATED, "表\\o.x表"}}, 0, {{"表/o.x表", MERGED}}, windows},
-        {"SlashIsNoSeparatorOnWindows", {"a+b", "sub/out"}, with(AB, {{"sub/" + WORK, FOLDER}}),
+        {"SlashIsNoSeparatorOnWindows", {"a+b", "sub/out"}, with(with(AB, taken("sub/")), {{"sub", FOLDER}}),
          {{CREATED, "sub/out.mot"}}, 0, {{"sub/out.mot", MERGED}}, windows},
+        // A full disk behind "/": the copy goes into a file beside the output, which stays.
+        {"CopyOntoAFullDiskKeepsTheOldOutput", {"a+b", "disk/out"},
+         {{"a.MOT", a60}, {"b.MOT", b60}, {"disk", small_disk(64 << 10)}, {"disk/out.mot", "OLD"}},
+         {{NOT_CREATED, "disk/out.mot"}, {KEPT, WORK}}, 4, {{WORK, with_crlf(a60 + b60) + FALLBACK}},
+         windows},
         // Wine keeps the case of the file replaced; Windows gives the new one the name typed.
         {"NamesIgnoreCase", {"a+B", "a"}, {{"A.mot", "S1A\n"}, {"b.Mot", "S1B\n"}},
          {{CREATED, "a.mot"}}, 0, {{"A.mot", MERGED}}, windows},

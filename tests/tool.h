@@ -50,9 +50,10 @@ public:
     }
     ~Running();
     pid_t pid() const { return pid_; }
-    // Waits up to 20 seconds for the run to stop (WSTOPPED), or end (WEXITED | WNOWAIT: its
-    // output unread).
-    bool reaches(int state) const;
+    bool stopped() const;  // waits up to 20 seconds for the run to stop (SIGSTOP)
+    // Waits up to 20 seconds for the run to end, its output unread; a stop on the way (the one
+    // after a step) is let go.
+    bool ends() const;
     void go_on() const { kill(pid_, SIGCONT); }
     RunResult finish();  // reads standard output to its end and waits for the process
 
@@ -92,12 +93,13 @@ std::string shift_jis(std::string_view utf8);
 
 // A run acted on while it goes: stopped by the shim before a step (stop 1) or after it (stop 2),
 // or, with no stop, once its work file exists (merging a FIFO, or printing to a pipe nobody
-// reads). There the folder is changed (each entry removed, then made unless GONE) and signals
-// are sent; the run then goes on.
+// reads). There the folder is found as seen (entries checked, as in a list of changes), changed
+// (each entry removed, then made unless GONE) and signals are sent; the run then goes on.
 struct Pause {
     int stops = 0;
     Files changed = {};
     std::vector<int> signals = {};
+    Files seen = {};
 };
 
 // A row of a table: the run's arguments and the files it starts with, what it prints (after the
@@ -127,6 +129,9 @@ protected:
     Files snapshot() const;
     Running start(const std::vector<std::string>& args, const RunSettings& settings);
     void check(const Row& row);  // runs the row and checks all it promises
+    // How the folder differs from expected (a list of changes): entries missing or changed, and
+    // when whole, entries not expected.
+    std::string unlike(const Files& expected, bool whole) const;
 
 private:
     std::string folder_;
