@@ -153,7 +153,10 @@ std::string ranges_text(const std::vector<AddressRange>& ranges, Language langua
     }
     std::string text;
     for (const AddressRange& range : ranges) {
-        text += (text.empty() ? "" : " ") + range_text(range);
+        if (!text.empty()) {
+            text += ' ';
+        }
+        text += range_text(range);
     }
     return text;
 }

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "textio/utf8.h"
+
 namespace {
 
 constexpr std::size_t NONE = std::string_view::npos;
@@ -22,44 +24,6 @@ bool is_ascii(unsigned char byte) {
 // The Shift-JIS lead bytes, in fixed ranges (no code page is asked).
 bool is_lead_byte(unsigned char byte) {
     return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
-}
-
-// The length of the well-formed UTF-8 character at the start of text, or 0 when none starts
-// there (a stray continuation byte, an overlong form, a surrogate, a code point above U+10FFFF,
-// a character cut off at the end).
-std::size_t utf8_character_length(std::string_view text) {
-    const unsigned char first = byte_at(text, 0);
-    if (is_ascii(first)) {
-        return 1;
-    }
-    std::size_t length = 0;
-    unsigned char low = 0x80;  // the range of the byte after the first one
-    unsigned char high = 0xBF;
-    if (first >= 0xC2 && first <= 0xDF) {
-        length = 2;
-    } else if (first >= 0xE0 && first <= 0xEF) {
-        length = 3;
-        low = first == 0xE0 ? 0xA0 : 0x80;
-        high = first == 0xED ? 0x9F : 0xBF;
-    } else if (first >= 0xF0 && first <= 0xF4) {
-        length = 4;
-        low = first == 0xF0 ? 0x90 : 0x80;
-        high = first == 0xF4 ? 0x8F : 0xBF;
-    } else {
-        return 0;
-    }
-    if (text.size() < length) {
-        return 0;
-    }
-    for (std::size_t i = 1; i < length; ++i) {
-        const unsigned char byte = byte_at(text, i);
-        if (byte < low || byte > high) {
-            return 0;
-        }
-        low = 0x80;
-        high = 0xBF;
-    }
-    return length;
 }
 
 // True when byte, after a lead byte, is its trail byte. Where "/" separates folders it is

@@ -5,6 +5,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
+#include <string_view>
 
 // An open file: a POSIX descriptor or a Win32 HANDLE.
 using FileHandle = std::intptr_t;
@@ -142,8 +144,32 @@ PlatformNames platform_names();
 
 // ---- Console
 
-// True when standard output is an interactive console rather than a file or a pipe.
-bool console_is_interactive();
+// How standard output shows the tool's messages, learnt once by prepare_process.
+struct ConsoleForm {
+    // The exact bytes: the Japanese texts in Shift-JIS, lines ending in CR LF, names as given, no
+    // reasons (Windows redirected to a file or a pipe; POSIX under a Shift-JIS locale).
+    bool exact = true;
+    bool interactive = false;  // a terminal or a console: each message goes out at once
+    bool japanese = true;      // the user reads Japanese
+    // Otherwise, on POSIX: the locale's codeset, lines ending in LF, the system's reasons.
+    bool utf8 = false;  // that codeset is UTF-8
+    // Otherwise, on Windows: a console, shown as Unicode by show_console_text, lines ending in
+    // CR LF.
+    bool unicode_console = false;
+};
+ConsoleForm console_form();
+
+// The tool's Japanese text (Shift-JIS) in the locale's codeset, written into out: its size, or 0
+// where that codeset cannot hold it (or out cannot), or in the clean-up after an interruption,
+// where no conversion may run. Windows: 0.
+std::size_t convert_tool_text(std::string_view text, std::span<char> out);
+
+// The system's words for the code of a failure, in the locale's language and codeset, written
+// into out (cut to fit): their size. Windows: 0.
+std::size_t describe_error(int code, std::span<char> out);
+
+// The code (errno, GetLastError) of the last failure of a call of this layer.
+int last_error();
 
 // Writes bytes to standard output as they are; errors are ignored (the console is the report:
 // there is nowhere else to report its failure). In the clean-up after an interruption the run
@@ -156,23 +182,17 @@ enum class ConsoleText {
     name,       // a name as given: bytes in the system's encoding for names
 };
 
-// Shows bytes on an interactive console in the form it displays: POSIX converts the tool's texts
-// to UTF-8 when the locale's codeset is UTF-8 (or, for a locale named but not installed, its name
-// says UTF-8) and leaves names as they are; Windows shows both as Unicode (tool texts from code
-// page 932, names from the ANSI code page). What cannot be converted goes as it is. Nothing is
-// allocated.
+// Windows, a console (ConsoleForm::unicode_console): shows the bytes as Unicode, tool texts from
+// code page 932, names from the ANSI code page; what cannot be converted goes as it is. POSIX:
+// writes them as they are.
 void show_console_text(const char* bytes, std::size_t size, ConsoleText text);
-
-// True when the user reads Japanese: POSIX, the first of LC_ALL, LC_MESSAGES and LANG that is set
-// starts with "ja"; Windows, the user's UI language is Japanese.
-bool user_language_is_japanese();
 
 // ---- The process
 
 // Prepares the process before the run: POSIX, a reader of standard output that goes away, or a
 // write beyond the file-size limit, must fail a write, not kill the run; closed standard streams
-// are reopened on the null device, so that no file of the run takes their number; an interactive
-// console's form is learnt here, before any interruption could need it.
+// are reopened on the null device, so that no file of the run takes their number; the console's
+// form is learnt here, before any interruption could need it.
 void prepare_process();
 
 // Interruptions: POSIX, every signal whose default ends the process and that can be caught

@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <clocale>
 #include <cstdio>
@@ -25,9 +26,15 @@ namespace {
 // Set while the clean-up after an interruption runs, in the signal handler.
 volatile sig_atomic_t cleaning_up = 0;
 
-}  // namespace
+// errno of the last failure (last_error).
+int failure = 0;
 
-namespace {
+// Notes errno as the reason of a failure, and gives value.
+template <typename Value>
+Value failed(Value value) {
+    failure = errno;
+    return value;
+}
 
 int descriptor(FileHandle file) {
     return static_cast<int>(file);
@@ -52,10 +59,12 @@ int open_retrying(const char* name, int flags, mode_t mode = 0) {
 FileHandle open_for_reading(const char* name) {
     const int fd = open_retrying(name, O_RDONLY);
     if (fd < 0) {
-        return NO_FILE;
+        return failed(NO_FILE);
     }
     struct stat status {};
     if (::fstat(fd, &status) != 0 || S_ISDIR(status.st_mode)) {
+        errno = S_ISDIR(status.st_mode) ? EISDIR : errno;
+        failure = errno;
         ::close(fd);
         return NO_FILE;
     }
@@ -68,7 +77,7 @@ Created create_new_file(const char* name, FileHandle& file) {
     // included, and never follows it.
     const int fd = open_retrying(name, O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW, 0600);
     if (fd < 0) {
-        return errno == EEXIST ? Created::name_taken : Created::failed;
+        return errno == EEXIST ? Created::name_taken : failed(Created::failed);
     }
     // The owner's alone, whatever the umask makes of 0600: it may come to hold text others may
     // not read, and until the run has published it, nobody else may change it.
@@ -84,7 +93,7 @@ std::ptrdiff_t read_some(FileHandle file, char* buffer, std::size_t size) {
             return count;
         }
         if (errno != EINTR) {
-            return -1;
+            return failed(-1);
         }
     }
 }
@@ -96,7 +105,7 @@ bool write_all(FileHandle file, const char* bytes, std::size_t size) {
             if (errno == EINTR) {
                 continue;
             }
-            return false;
+            return failed(false);
         }
         bytes += count;
         size -= static_cast<std::size_t>(count);
@@ -128,7 +137,7 @@ bool flush_to_disk(FileHandle file) {
     do {
         result = ::fsync(descriptor(file));
     } while (result != 0 && errno == EINTR);
-    return flushed(result);
+    return flushed(result) || failed(false);
 }
 
 void flush_folder_of(const char* name, FileHandle file) {
@@ -169,6 +178,7 @@ Renamed renamed(int result) {
     if (result == 0) {
         return Renamed::renamed;
     }
+    failure = errno;
     return errno == EXDEV   ? Renamed::other_file_system
            : errno == EBUSY ? Renamed::mount_point
                             : Renamed::refused;
@@ -187,6 +197,7 @@ Renamed rename_over(const char* from, const char* to, const ExistingEntry& exami
         if (result == 0) {
             const FileIdentity back = name_identity(from);
             if (back.known && back != examined.identity) {
+                failure = EEXIST;  // another entry than the one examined
                 return rename_with(from, to, RENAME_EXCHANGE) == 0 ? Renamed::refused
                                                                    : Renamed::swapped_for_another;
             }
@@ -283,7 +294,7 @@ FileHandle open_examined_file(const char* name, const ExistingEntry& examined) {
     // Never waits: a FIFO put there meanwhile is refused, not waited on.
     const int fd = open_retrying(name, O_WRONLY | O_NOFOLLOW | O_NONBLOCK);
     if (fd < 0) {
-        return NO_FILE;
+        return failed(NO_FILE);
     }
     struct stat status {};
     const int result = ::fstat(fd, &status);
@@ -293,10 +304,6 @@ FileHandle open_examined_file(const char* name, const ExistingEntry& examined) {
         return NO_FILE;
     }
     return fd;
-}
-
-bool console_is_interactive() {
-    return ::isatty(STDOUT_FILENO) == 1;
 }
 
 void write_console(const char* bytes, std::size_t size) {
@@ -320,26 +327,28 @@ void write_console(const char* bytes, std::size_t size) {
     }
 }
 
+void show_console_text(const char* bytes, std::size_t size, ConsoleText) {
+    write_console(bytes, size);
+}
+
 namespace {
 
 const iconv_t NO_CONVERTER = reinterpret_cast<iconv_t>(-1);
 
-// How the terminal shows the tool's texts, learnt once: in which language, and through a
-// converter from Shift-JIS to UTF-8 when the locale's codeset is UTF-8, as they are otherwise.
-struct Terminal {
-    bool learnt = false;
-    bool japanese = false;
-    iconv_t tool_text_to_utf8 = NO_CONVERTER;
-};
+ConsoleForm console;
+iconv_t tool_text_converter = NO_CONVERTER;  // Shift-JIS to the locale's codeset
 
-Terminal terminal;
-
-bool is_utf8_codeset(std::string_view codeset) {
-    auto is = [codeset](std::string_view name) {
-        return codeset.size() == name.size() &&
-               ::strncasecmp(codeset.data(), name.data(), name.size()) == 0;
-    };
-    return is("UTF-8") || is("UTF8");
+// A codeset's name in capitals without "-" and "_": "Shift_JIS" is "SHIFTJIS".
+bool codeset_is(std::string_view codeset, std::initializer_list<std::string_view> names) {
+    std::string_view::size_type length = 0;
+    char plain[32];
+    for (const char byte : codeset) {
+        if (byte != '-' && byte != '_' && length < sizeof plain) {
+            plain[length++] = static_cast<char>(std::toupper(static_cast<unsigned char>(byte)));
+        }
+    }
+    return std::ranges::any_of(
+        names, [&](std::string_view name) { return std::string_view(plain, length) == name; });
 }
 
 // The value of the first of these variables that is set and not empty, as the C library takes
@@ -361,68 +370,55 @@ std::string_view codeset_named(std::string_view locale) {
                                          : locale.substr(dot + 1, locale.find('@') - dot - 1);
 }
 
-void learn_terminal() {
-    if (terminal.learnt) {
-        return;
-    }
-    terminal.learnt = true;
-    terminal.japanese = first_set({"LC_ALL", "LC_MESSAGES", "LANG"}).starts_with("ja");
-    // The codeset of the locale the environment names (LC_ALL, LC_CTYPE, LANG); for a locale that
-    // is not installed, the one its name gives: the terminal is set up for it all the same. The
-    // process itself goes back to the "C" locale: nothing else of the tool depends on it.
+// The locale decides, as for any GNU tool, whether or not the output is a terminal: the language
+// (LC_ALL, LC_MESSAGES, LANG), and the codeset (the one installed, else the one the locale's name
+// gives, else ASCII). A Shift-JIS codeset gets the exact bytes that the Windows build writes.
+void learn_console() {
+    console.interactive = ::isatty(STDOUT_FILENO) == 1;
     const bool installed = std::setlocale(LC_CTYPE, "") != nullptr;
-    const bool utf8 =
-        is_utf8_codeset(installed ? ::nl_langinfo(CODESET)
-                                  : codeset_named(first_set({"LC_ALL", "LC_CTYPE", "LANG"})));
-    std::setlocale(LC_CTYPE, "C");
-    if (utf8) {
-        terminal.tool_text_to_utf8 = ::iconv_open("UTF-8", "CP932");
-        if (terminal.tool_text_to_utf8 == NO_CONVERTER) {
-            terminal.tool_text_to_utf8 = ::iconv_open("UTF-8", "SHIFT_JIS");
-        }
+    std::setlocale(LC_MESSAGES, "");  // the language of the system's reasons
+    const std::string_view codeset = installed
+                                         ? ::nl_langinfo(CODESET)
+                                         : codeset_named(first_set({"LC_ALL", "LC_CTYPE", "LANG"}));
+    console.exact = codeset_is(codeset, {"SJIS", "SHIFTJIS", "CP932", "WINDOWS31J", "MSKANJI"});
+    console.japanese = first_set({"LC_ALL", "LC_MESSAGES", "LANG"}).starts_with("ja");
+    console.utf8 = codeset_is(codeset, {"UTF8"});
+    if (!console.exact && console.japanese && !codeset.empty()) {
+        char name[64];
+        std::snprintf(name, sizeof name, "%.*s", static_cast<int>(codeset.size()), codeset.data());
+        tool_text_converter = ::iconv_open(name, "CP932");
     }
 }
 
 }  // namespace
 
-// Runs in the signal handler too (the clean-up's messages). The converter is open by then
-// (prepare_process), and is never in use when an interruption is let through: the console
-// holds interruptions around every use.
-void show_console_text(const char* bytes, std::size_t size, ConsoleText text) {
-    // In the clean-up after an interruption only async-signal-safe calls are allowed: no iconv
-    // there, the bytes go as they are.
-    if (cleaning_up == 0) {
-        learn_terminal();
-    }
-    if (text == ConsoleText::name || cleaning_up != 0 ||
-        terminal.tool_text_to_utf8 == NO_CONVERTER) {
-        write_console(bytes, size);
-        return;
-    }
-    // iconv reads through a char** but never writes the input.
-    char* input = const_cast<char*>(bytes);
-    std::size_t input_left = size;
-    while (input_left > 0) {
-        char converted[512];
-        char* output = converted;
-        std::size_t room = sizeof converted;
-        const std::size_t result =
-            ::iconv(terminal.tool_text_to_utf8, &input, &input_left, &output, &room);
-        write_console(converted, static_cast<std::size_t>(output - converted));
-        if (result == static_cast<std::size_t>(-1) && errno != E2BIG) {
-            // A byte sequence with no UTF-8 form: the rest goes as it is.
-            (void)::iconv(terminal.tool_text_to_utf8, nullptr, nullptr, nullptr, nullptr);
-            write_console(input, input_left);
-            return;
-        }
-    }
+ConsoleForm console_form() {
+    return console;
 }
 
-bool user_language_is_japanese() {
-    if (cleaning_up == 0) {
-        learn_terminal();
+std::size_t convert_tool_text(std::string_view text, std::span<char> out) {
+    if (cleaning_up != 0 || tool_text_converter == NO_CONVERTER) {
+        return 0;
     }
-    return terminal.japanese;
+    (void)::iconv(tool_text_converter, nullptr, nullptr, nullptr, nullptr);
+    // iconv reads through a char** but never writes the input.
+    char* input = const_cast<char*>(text.data());
+    std::size_t input_left = text.size();
+    char* output = out.data();
+    std::size_t room = out.size();
+    const std::size_t result = ::iconv(tool_text_converter, &input, &input_left, &output, &room);
+    return result == static_cast<std::size_t>(-1) ? 0 : out.size() - room;
+}
+
+std::size_t describe_error(int code, std::span<char> out) {
+    const std::string_view words = std::strerror(code);
+    const std::size_t size = std::min(words.size(), out.size());
+    std::memcpy(out.data(), words.data(), size);
+    return size;
+}
+
+int last_error() {
+    return failure;
 }
 
 void prepare_process() {
@@ -439,9 +435,7 @@ void prepare_process() {
             (void)::open("/dev/null", fd == STDIN_FILENO ? O_RDONLY : O_WRONLY);
         }
     }
-    if (console_is_interactive()) {
-        learn_terminal();
-    }
+    learn_console();
 }
 
 namespace {

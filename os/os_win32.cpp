@@ -250,9 +250,26 @@ FileHandle open_examined_file(const char* name, const ExistingEntry& examined) {
     return from_handle(handle);
 }
 
-bool console_is_interactive() {
-    DWORD mode = 0;
-    return GetConsoleMode(GetStdHandle(STD_OUTPUT_HANDLE), &mode) != 0;
+namespace {
+
+ConsoleForm console;
+
+}  // namespace
+
+ConsoleForm console_form() {
+    return console;
+}
+
+std::size_t convert_tool_text(std::string_view, std::span<char>) {
+    return 0;
+}
+
+std::size_t describe_error(int, std::span<char>) {
+    return 0;
+}
+
+int last_error() {
+    return static_cast<int>(GetLastError());
 }
 
 namespace {
@@ -343,13 +360,15 @@ void show_console_text(const char* bytes, std::size_t size, ConsoleText text) {
     }
 }
 
-bool user_language_is_japanese() {
-    return PRIMARYLANGID(GetUserDefaultUILanguage()) == LANG_JAPANESE;
-}
-
+// Redirected, the exact Shift-JIS bytes, which scripts and logs compare; on a console, Unicode in
+// the user's language. Windows sends no signal when the reader of a pipe goes away (the write
+// fails, and write_console ignores it), and the C runtime's text mode is never used.
 void prepare_process() {
-    // Nothing to do: Windows sends no signal when the reader of a pipe goes away (the write
-    // fails, and write_console ignores it), and the C runtime's text mode is never used.
+    DWORD mode = 0;
+    console.interactive = GetConsoleMode(GetStdHandle(STD_OUTPUT_HANDLE), &mode) != 0;
+    console.exact = !console.interactive;
+    console.unicode_console = console.interactive;
+    console.japanese = console.exact || PRIMARYLANGID(GetUserDefaultUILanguage()) == LANG_JAPANESE;
 }
 
 namespace {

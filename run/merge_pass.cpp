@@ -1,5 +1,6 @@
 #include "run/merge_pass.h"
 
+#include <cerrno>
 #include <cstring>
 
 #include "run/messages.h"
@@ -37,21 +38,24 @@ bool hold_termination_record(std::string_view piece, void* context) {
 }
 
 // Copies one input into the work file. Its last line gets the line break it lacks, so that the
-// next input's first line does not continue it: a glued record is of no use to anyone.
-MergeResult merge_one_input(FileHandle input, TextFile& work, MergeFilter& filter) {
+// next input's first line does not continue it: a glued record is of no use to anyone. On a
+// failure, error is why.
+MergeResult merge_one_input(FileHandle input, TextFile& work, MergeFilter& filter, int& error) {
     TextFile text;
     if (!text.open(input, TextFile::Mode::reading)) {
+        error = ENOMEM;
         return MergeResult::input_read_failed;  // no skip: the merge would lack its data
     }
     filter.line_open = false;
-    if (!text.copy_to(work, line_buffer, MERGE_READ_SIZE, hold_termination_record, &filter)) {
-        return MergeResult::work_write_failed;
+    MergeResult result = MergeResult::done;
+    if (!text.copy_to(work, line_buffer, MERGE_READ_SIZE, hold_termination_record, &filter) ||
+        (filter.line_open && !work.write_text("\n"))) {
+        result = MergeResult::work_write_failed;
+    } else if (text.failed()) {
+        result = MergeResult::input_read_failed;
     }
-    if (text.failed()) {
-        return MergeResult::input_read_failed;
-    }
-    return filter.line_open && !work.write_text("\n") ? MergeResult::work_write_failed
-                                                      : MergeResult::done;
+    error = result == MergeResult::done ? 0 : last_error();
+    return result;
 }
 
 }  // namespace
@@ -68,18 +72,21 @@ MergeOutcome merge_inputs(const InputNames& inputs, TextFile& work,
     for (int i = 0; i < inputs.count; ++i) {
         const InputSlot& slot = inputs.slots[i];
         FileHandle input = open_input(slot);
+        Reason skipped = slot.given.fits ? Reason{last_error()} : Reason{0, &NAME_TOO_LONG};
         if (input != NO_FILE && file_identity(input) == work_identity) {
             (void)close_file(input);  // the run would read what it writes
             input = NO_FILE;
+            skipped = {0, &IS_THE_WORK_FILE};
         }
         if (input == NO_FILE) {
-            show_message(INPUT_SKIPPED, slot.given.shown, slot.given.shown_tail);
+            show_message(INPUT_SKIPPED, slot.given.shown, slot.given.shown_tail, skipped);
             continue;
         }
-        const MergeResult result = merge_one_input(input, work, filter);
+        int error = 0;
+        const MergeResult result = merge_one_input(input, work, filter, error);
         (void)close_file(input);
         if (result != MergeResult::done) {
-            return {result, i};
+            return {result, i, {error}};
         }
         ++opened;
     }
@@ -90,7 +97,7 @@ MergeOutcome merge_inputs(const InputNames& inputs, TextFile& work,
                                       ? FALLBACK_TERMINATION_RECORD
                                       : std::string_view(held_record, filter.held_length);
     if (!work.write_text(held) || (!held.ends_with('\n') && !work.write_text("\n"))) {
-        return {MergeResult::work_write_failed};
+        return {MergeResult::work_write_failed, -1, {last_error()}};
     }
     return {};
 }

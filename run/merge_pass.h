@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "run/input_names.h"
+#include "textio/console.h"
 #include "textio/text_file.h"
 
 enum class MergeResult {
@@ -17,6 +18,7 @@ enum class MergeResult {
 struct MergeOutcome {
     MergeResult result = MergeResult::done;
     int failed_input = -1;  // the slot whose reading failed
+    Reason reason = {};     // why writing or reading failed
 };
 
 // True for a line whose first two characters are "S" or "s" and "7", "8" or "9".

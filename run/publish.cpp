@@ -1,4 +1,7 @@
 // Publication: the work file becomes the output.
+#include <cerrno>
+
+#include "run/messages.h"
 #include "run/work_file.h"
 
 namespace {
@@ -23,15 +26,26 @@ bool copy_raw(FileHandle work, FileHandle output) {
 
 }  // namespace
 
+WorkFile::Published WorkFile::refused(Reason why) {
+    failure_ = why;
+    return Published::refused;
+}
+
 WorkFile::Published WorkFile::publish_output(const char* output_name) {
     output_name_ = output_name;
     const ExistingEntry old = examine_entry(output_name);
-    if (old.read_only || old.kind == ExistingEntry::Kind::special ||
-        old.kind == ExistingEntry::Kind::folder) {
-        return Published::refused;
+    if (old.read_only) {
+        return refused({0, &READ_ONLY});
+    }
+    if (old.kind == ExistingEntry::Kind::special) {
+        return refused({0, &NOT_A_FILE});
+    }
+    if (old.kind == ExistingEntry::Kind::folder) {
+        return refused({EISDIR});
     }
     // The rename goes by name: a name that no longer leads to the run's file is another's,
     // which neither the end of the run nor an interruption may remove.
+    failure_ = {0, &CHANGED_BY_ANOTHER};
     if (name_identity(work_.name) != work_.identity) {
         set_state(work_, NOTHING);
         return Published::not_ours;
@@ -46,11 +60,12 @@ WorkFile::Published WorkFile::publish_output(const char* output_name) {
             return copy_into_mount_point(output_name, old);
         case Renamed::swapped_for_another:
             set_state(work_, NOTHING);
+            failure_ = {EEXIST};
             return Published::not_ours;
         case Renamed::refused:
             break;
     }
-    return Published::refused;
+    return refused({last_error()});
 }
 
 // The file now at the output's name: given the old output's mode, owner and group only now that
@@ -64,8 +79,11 @@ WorkFile::Published WorkFile::settle(const OwnedFile& file, const char* output_n
     carry_permissions(file.handle, old);
     flush_folder_of(output_name, file.handle);
     const FileIdentity output = name_identity(output_name);
-    return output == file.identity || output == file_identity(file.handle) ? Published::published
-                                                                           : Published::not_ours;
+    if (output == file.identity || output == file_identity(file.handle)) {
+        return Published::published;
+    }
+    failure_ = {0, &CHANGED_BY_ANOTHER};
+    return Published::not_ours;
 }
 
 // An output on another file system than the work file: the text is copied into a file of the
@@ -73,11 +91,12 @@ WorkFile::Published WorkFile::settle(const OwnedFile& file, const char* output_n
 WorkFile::Published WorkFile::copy_beside(const char* output_name, const ExistingEntry& old) {
     const std::string_view folder(output_name, system_folder_length(output_name));
     if (create_first_free(copy_, folder, output_name) != Chosen::created) {
-        return Published::refused;
+        return Published::refused;  // failure_ says why
     }
     const Renamed renamed = copy_raw(work_.handle, copy_.handle)
                                 ? rename_over(copy_.name, output_name, old)
                                 : Renamed::refused;
+    failure_ = {last_error()};
     if (renamed == Renamed::renamed) {
         set_state(copy_, NOTHING);
         return settle(copy_, output_name, old);
@@ -86,7 +105,7 @@ WorkFile::Published WorkFile::copy_beside(const char* output_name, const Existin
         set_state(copy_, NOTHING);  // its name holds another's entry now
     }
     remove(copy_);
-    return Published::refused;
+    return Published::refused;  // failure_ says why
 }
 
 // A mount point cannot be renamed over: the very file examined is emptied and written where it
@@ -96,11 +115,12 @@ WorkFile::Published WorkFile::copy_into_mount_point(const char* output_name,
                                                     const ExistingEntry& old) {
     const FileHandle output = open_examined_file(output_name, old);
     if (output == NO_FILE) {
-        return Published::refused;
+        return refused({last_error()});
     }
     set_state(work_, KEPT);
     bool copied = copy_raw(work_.handle, output);
     copied = close_file(output) && copied;
+    failure_ = {last_error()};
     set_state(work_, copied ? OWNED : KEPT);
     return copied ? Published::published : Published::refused;
 }

@@ -1,5 +1,6 @@
 #include "run/work_file.h"
 
+#include <cerrno>
 #include <cstdio>
 
 #include "run/messages.h"
@@ -29,6 +30,7 @@ WorkFile::Chosen WorkFile::create_first_free(OwnedFile& file, std::string_view f
         std::snprintf(stem, sizeof stem, WORK_STEM_FORMAT, k);
         if (!make_path(file.name, folder, stem, WORK_EXTENSION) ||
             std::string_view(file.name).size() >= NAME_SIZE) {
+            failure_ = {0, &NAME_TOO_LONG};
             return Chosen::not_created;
         }
         // The file and the run's claim on it come into being together: an interruption in
@@ -48,9 +50,11 @@ WorkFile::Chosen WorkFile::create_first_free(OwnedFile& file, std::string_view f
             case Created::name_taken:
                 break;
             case Created::failed:
+                failure_ = {last_error()};
                 return Chosen::not_created;
         }
     }
+    failure_ = {0, &ALL_NAMES_TAKEN};
     return Chosen::all_taken;
 }
 
@@ -59,20 +63,23 @@ WorkFile::Chosen WorkFile::choose_work_file(std::string_view folder, const char*
 }
 
 bool WorkFile::start_writing() {
+    failure_ = {ENOMEM};
     return text_.open(work_.handle, TextFile::Mode::writing);
 }
 
 // The work file is complete only once it is on the disk: a power cut after the rename must find
 // the text there, not an empty file.
 bool WorkFile::finish_writing() {
-    return text_.close() && flush_to_disk(work_.handle);
+    const bool finished = text_.close() && flush_to_disk(work_.handle);
+    failure_ = {last_error()};
+    return finished;
 }
 
 void WorkFile::report_failed_publication(const char* output_name) {
     output_name_ = output_name;
     // An interruption from here on gives this report itself.
     set_state(work_, work_.state == NOTHING ? NOTHING : KEPT);
-    show_message(OUTPUT_NOT_CREATED, output_name);
+    show_message(OUTPUT_NOT_CREATED, output_name, {}, failure_);
     if (work_.state == KEPT) {
         show_message(WORK_FILE_KEPT, work_.name);
     }

@@ -11,6 +11,7 @@
 
 #include "os/os.h"
 #include "run/input_names.h"
+#include "textio/console.h"
 #include "textio/text_file.h"
 
 // Room for the longest work-file name an output name of 256 bytes can give: its drive and folder,
@@ -32,6 +33,8 @@ public:
     Chosen choose_work_file(std::string_view folder, const char* output_name);
 
     const char* name() const { return work_.name; }
+    // Why the last step that failed did.
+    const Reason& failure() const { return failure_; }
     // The file as the run created it: an input that is this file is no input.
     const FileIdentity& identity() const { return work_.identity; }
 
@@ -60,8 +63,8 @@ public:
     // Nothing is followed or read by name.
     Published publish_output(const char* output_name);
 
-    // After a failed publication: shows that output_name was not created and, while the merged
-    // text is still the run's at name(), that it is kept there.
+    // After a failed publication: shows that output_name was not created, and why, and, while
+    // the merged text is still the run's at name(), that it is kept there.
     void report_failed_publication(const char* output_name);
 
     // Removes the file unless it was published or kept, and lets its handle go.
@@ -86,8 +89,8 @@ private:
         volatile std::sig_atomic_t state = NOTHING;
     };
     static void set_state(OwnedFile& file, State to);
-    static Chosen create_first_free(OwnedFile& file, std::string_view folder,
-                                    const char* output_name);
+    Chosen create_first_free(OwnedFile& file, std::string_view folder, const char* output_name);
+    Published refused(Reason why);
     static void remove(OwnedFile& file);
     Published settle(const OwnedFile& file, const char* output_name, const ExistingEntry& old);
     Published copy_beside(const char* output_name, const ExistingEntry& old);
@@ -97,4 +100,5 @@ private:
     OwnedFile copy_;  // the copy's own file, beside an output on another file system
     TextFile text_;
     const char* output_name_ = nullptr;  // for the report of the clean-up
+    Reason failure_;
 };

@@ -27,11 +27,12 @@ const std::string CREATION = "stop-create:" + WORK,
                   COPY_CREATES = "stop-create:00001.___,fail-rename:1";
 
 // A run of a+b (or inputs) into out, with these faults, acted on as pause says.
-Row paused(const char* name, const std::string& faults, Pause pause, int exit_code,
+Row paused(std::string name, const std::string& faults, Pause pause, int exit_code,
            std::vector<Said> said, Files changes, RunSettings settings = {},
            const std::string& inputs = "a+b") {
     settings.env.insert(settings.env.begin(), "SRJOIN_FAULT=" + faults);
-    Row row{name, {inputs, "out"}, BEFORE, std::move(said), exit_code, std::move(changes)};
+    Row row{std::move(name), {inputs, "out"}, BEFORE,
+            std::move(said), exit_code,       std::move(changes)};
     row.settings = std::move(settings);
     row.pause = std::move(pause);
     return row;
@@ -125,7 +126,7 @@ std::vector<Row> rows() {
     // Every signal that would end the process runs the clean-up.
     for (const int signal : {SIGQUIT, SIGUSR1, SIGUSR2, SIGALRM, SIGXCPU, SIGVTALRM, SIGPROF}) {
         rows.push_back(paused("", "", {0, {}, {signal}}, -signal, {}, {}, {}, "a+held+b"));
-        rows.back().name = strdup((std::string(sigabbrev_np(signal)) + "WhileMerging").c_str());
+        rows.back().name = std::string(sigabbrev_np(signal)) + "WhileMerging";
     }
     return rows;
 }

@@ -39,13 +39,21 @@ bool loads_faults(const RunSettings& settings) {
 }
 
 // The run's own variables, then the test's that they do not name; a fault loads the shim, before
-// a sanitizer runtime, which must not mind.
+// a sanitizer runtime, which must not mind. On POSIX a run is under a Shift-JIS locale (the exact
+// bytes) unless it names a locale.
 std::vector<std::string> environment(const RunSettings& settings, const std::string& shim) {
     std::vector<std::string> result = settings.env;
+    const bool names_locale = std::ranges::any_of(settings.env, [](const std::string& own) {
+        return own.starts_with("LC_ALL=") || own.starts_with("LC_MESSAGES=") ||
+               own.starts_with("LC_CTYPE=") || own.starts_with("LANG=");
+    });
+    if (!tool_is_windows_build() && !names_locale) {
+        result.push_back("LC_ALL=ja_JP.SJIS");
+    }
     for (char** entry = environ; *entry != nullptr; ++entry) {
         const std::string_view name(*entry, std::strcspn(*entry, "=") + 1);
         if (name != "ASAN_OPTIONS=" &&
-            std::ranges::none_of(settings.env, [&](auto& own) { return own.starts_with(name); })) {
+            std::ranges::none_of(result, [&](auto& own) { return own.starts_with(name); })) {
             result.emplace_back(*entry);
         }
     }
@@ -334,7 +342,11 @@ void ToolTest::check(const Row& p) {
     if (windows && !p.pause.signals.empty() && p.pause.signals != std::vector{SIGINT}) {
         GTEST_SKIP() << "Windows knows Ctrl-C alone";
     }
-    if (p.utf8_terminal && given("SRJOIN_NO_CONVERTERS")) {
+    const bool japanese_converted = std::ranges::any_of(p.said, [&](const Said& said) {
+        return p.form != Form::exact &&
+               std::ranges::any_of(said.text, [](char byte) { return byte < 0; });
+    });
+    if (japanese_converted && given("SRJOIN_NO_CONVERTERS")) {
         GTEST_SKIP() << "the tool's system has no converters";
     }
 #ifdef SRJOIN_SANITIZED
@@ -390,10 +402,11 @@ void ToolTest::check(const Row& p) {
     const bool interrupted = !p.pause.signals.empty();
     EXPECT_EQ(result.exit_code, windows && interrupted ? 0x3A : p.exit_code);
     const auto pipe_size = static_cast<std::size_t>(p.settings.pipe_size);  // a pipe unread holds
-    EXPECT_EQ(result.console, p.settings.out == Out::closed
-                                  ? ""
-                                  : console(said, p.utf8_terminal)
-                                        .substr(0, pipe_size != 0 ? pipe_size : std::string::npos));
+    EXPECT_EQ(result.console,
+              p.settings.out == Out::closed
+                  ? ""
+                  : console(said, windows && p.form != Form::exact ? Form::windows_console : p.form)
+                        .substr(0, pipe_size != 0 ? pipe_size : std::string::npos));
     EXPECT_EQ(unlike(expected, true), "");
 }
 
@@ -436,18 +449,22 @@ bool eventually(const std::function<bool()>& done) {
     return false;
 }
 
-std::string shift_jis(std::string_view utf8) {
-    std::string input(utf8), result(utf8.size(), '\0');  // never longer than the UTF-8
+std::string converted(std::string_view text, const char* to, const char* from) {
+    std::string input(text), result(2 * text.size(), '\0');
     char* in = input.data();
     char* out = result.data();
     std::size_t in_left = input.size(), out_left = result.size();
-    iconv_t converter = iconv_open("CP932", "UTF-8");
+    iconv_t converter = iconv_open(to, from);
     if (iconv(converter, &in, &in_left, &out, &out_left) == static_cast<std::size_t>(-1)) {
-        fail("no Shift-JIS form: " + input);
+        fail(std::string("no ") + to + " form: " + input);
     }
     iconv_close(converter);
     result.resize(result.size() - out_left);
     return result;
+}
+
+std::string shift_jis(std::string_view utf8) {
+    return converted(utf8, "CP932");
 }
 
 std::string with_crlf(std::string_view text) {
@@ -458,14 +475,30 @@ std::string with_crlf(std::string_view text) {
     return result;
 }
 
-std::string console(const std::vector<Said>& messages, bool utf8) {
+std::string console(const std::vector<Said>& messages, Form form) {
+    const bool locale = form == Form::utf8 || form == Form::euc_jp;
+    auto encoded = [form](std::string_view utf8) {
+        return form == Form::exact || form == Form::windows_console ? shift_jis(utf8)
+               : form == Form::euc_jp                               ? converted(utf8, "EUC-JP")
+                                                                    : std::string(utf8);
+    };
     std::string text = "Srjoin Ver1.00\n";
     for (const Said& said : messages) {
-        std::string message = utf8 ? std::string(said.text) : shift_jis(said.text);
+        std::string message = encoded(said.text);
         if (const std::size_t mark = message.find("%s"); mark != std::string::npos) {
             message.replace(mark, 2, said.name);
         }
-        text += message;
+        const std::string reason =
+            locale && !said.reason.empty() ? " (" + encoded(said.reason) + ")" : "";
+        if (const std::size_t mark = message.find("%r"); mark != std::string::npos) {
+            message.replace(mark, 2, reason);
+        } else {
+            message.insert(message.ends_with('\n') ? message.size() - 1 : message.size(), reason);
+        }
+        text += message + (locale && !message.ends_with('\n') ? "\n" : "");
     }
-    return with_crlf(text);
+    if (form == Form::windows_console) {  // Wine shows the console's Unicode as UTF-8
+        return with_crlf(converted(text, "UTF-8", "CP932"));
+    }
+    return locale ? text : with_crlf(text);
 }

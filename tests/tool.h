@@ -81,14 +81,23 @@ inline std::string owned(std::string_view entry, int mode, int user = -1) {
 }
 // clang-format on
 
-// What the tool prints: the banner, then each message, its text in UTF-8 with its "%s" replaced
-// by the name as bytes. Redirected, texts are Shift-JIS with CR LF; a UTF-8 terminal shows UTF-8.
+// What the tool prints: the banner, then each message, its text (in UTF-8 here) with its "%s"
+// replaced by the name as bytes, and the reason (in UTF-8 here) where the form shows reasons:
+// at "%r", or else before the line break, in parentheses.
 struct Said {
     std::string_view text;
     std::string name = {};
+    std::string_view reason = {};
 };
-std::string console(const std::vector<Said>& messages, bool utf8 = false);
+inline constexpr std::string_view NO_SUCH_FILE = "No such file or directory";
+// How the texts reach standard output: the exact bytes (Shift-JIS, CR LF, lines left open, no
+// reasons: POSIX under a Shift-JIS locale, and Windows redirected), the locale's form in its
+// codeset (LF, each message ending its line, reasons), or a Windows console (as the locale's
+// form, with CR LF and without reasons).
+enum class Form { exact, utf8, euc_jp, windows_console };
+std::string console(const std::vector<Said>& messages, Form form);
 std::string with_crlf(std::string_view text);
+std::string converted(std::string_view text, const char* to, const char* from = "UTF-8");
 std::string shift_jis(std::string_view utf8);
 
 // A run acted on while it goes: stopped by the shim before a step (stop 1) or after it (stop 2),
@@ -106,7 +115,7 @@ struct Pause {
 // banner), its exit code (Windows, interrupted: Ctrl-C's), every change it leaves, and what it
 // needs (a platform, a terminal, a fault, a pause...).
 struct Row {
-    const char* name;
+    std::string name;
     std::vector<std::string> args;  // Platform::any rows: "/" becomes "\" on Windows
     Files before;
     std::vector<Said> said;
@@ -114,7 +123,7 @@ struct Row {
     Files changes;
     Platform platform = Platform::any;
     RunSettings settings = {};
-    bool utf8_terminal = false;  // the tool's texts shown in UTF-8
+    Form form = Form::exact;  // on Windows, any other form is its console's
     Pause pause = {};
 };
 void PrintTo(const Row& row, std::ostream* os);
@@ -162,9 +171,10 @@ inline constexpr std::string_view NOT_READ = "[%s]の読み込みに失敗しま
 inline constexpr std::string_view NOT_CREATED = "[%s]の作成に失敗しました。\n";
 inline constexpr std::string_view KEPT = "合算結果を作業ファイル[%s]に残しました。\n";
 inline constexpr std::string_view CREATED = "[%s]を作成しました。\n";
-// On a terminal whose language is not Japanese.
-inline constexpr std::string_view EN_SKIPPED = "Cannot open [%s]. ->Skipping\n",
-                                  EN_CREATED = "Created [%s].\n";
+// Where the language is not Japanese.
+inline constexpr std::string_view EN_SKIPPED = "Cannot open [%s]%r. ->Skipping\n",
+                                  EN_CREATED = "Created [%s].\n",
+                                  EN_NO_WORK_FILE = "Cannot create the work file [%s]%r.\n";
 inline constexpr std::string_view EN_USAGE =
     "usage: Srjoin file1+file2+....file9 out_file\n"
     "       Merges the Motorola S-format files file1,file2... and\n"

@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # The tests against the Windows build under Wine with the Japanese locale (so that the ANSI code
 # page is 932, as on a Japanese Windows); rows for POSIX only skip themselves.
-#   tests/windows.sh WINDOWS_BUILD [BUILD]   Srjoin.exe of WINDOWS_BUILD (scripts/build-windows.sh),
-#                                            the tests of BUILD (default build/)
+#   tests/windows.sh WINDOWS_BUILD [BUILD [CTEST OPTIONS]]   Srjoin.exe of WINDOWS_BUILD
+#       (scripts/build-windows.sh), the tests of BUILD (default build/), options such as -R ROWS
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 exe="$(realpath "${1:?usage: tests/windows.sh WINDOWS_BUILD [BUILD]}")/run/Srjoin.exe"
 build="$(realpath "${2:-$root/build}")"
+shift $(($# < 2 ? $# : 2))
 "$root/scripts/setup.sh" wine wine64 locales
 locale -a | grep -qix 'ja_JP\.utf-\?8' ||
   $([ "$(id -u)" -eq 0 ] || echo sudo) localedef -i ja_JP -f UTF-8 ja_JP.UTF-8
@@ -26,4 +27,4 @@ trap 'wineserver -k 2>/dev/null || true; wineserver -w 2>/dev/null || true; rm -
 "${as_user[@]}" wine cmd /c exit </dev/null >/dev/null 2>&1
 SRJOIN_EXE="$exe" SRJOIN_RUNNER=wine SRJOIN_WINDOWS=1 "${as_user[@]}" \
   ctest --test-dir "$build" --output-on-failure --no-tests=error -R '^(Rows|Runs)/' \
-  -j "$(nproc 2>/dev/null || echo 2)" </dev/null
+  -j "$(nproc 2>/dev/null || echo 2)" "$@" </dev/null

@@ -1,29 +1,42 @@
-// The console: standard output, with the same write translation as a TextFile (LF as CR LF).
-// When standard output goes to a file or a pipe, every text is written as its bytes (the
-// tool's own texts in Japanese, as Shift-JIS; names as given), buffered in 512 bytes and written
-// out by flush_console: scripts and logs rely on those bytes. On an interactive console every
-// message is shown at once, in the form the console displays (show_console_text): the tool's own
-// texts (show_line's text, show_message's format) in English where the user's language is not
-// Japanese, and converted; names (show_message's name and name_tail) shown as names, their
-// control bytes as \xHH.
+// The console: standard output, in the form the user's setting gives (os.h, ConsoleForm):
+// - the exact bytes scripts compare: the Japanese texts as Shift-JIS, each LF written as CR LF,
+//   names as given, a message without "\n" leaving its line open, buffered in 512 bytes;
+// - the locale's form (POSIX): the texts in the user's language and the locale's codeset (in
+//   English where that codeset cannot hold the Japanese), each message ending its line, names'
+//   control bytes (and in UTF-8 what is not UTF-8) shown as \xHH, the system's reason added;
+// - a Windows console: Unicode, in the user's language, names' control bytes as \xHH.
+// A terminal or a console sees each message at once; a file or a pipe gets it by flush_console.
 #pragma once
 
+#include <initializer_list>
 #include <string_view>
 
 // A text of the tool's own in its two languages: Japanese, as Shift-JIS bytes, and English
-// (ASCII), where a message that leaves the console line open in Japanese ends with a line break.
+// (ASCII). A "%s" stands for a name; in English, a "%r" for where a reason goes.
 struct ToolText {
     std::string_view japanese;
     std::string_view english;
 };
 
+// Why a failure happened, where the message can say: the system's code of the failure, or the
+// tool's own words.
+struct Reason {
+    int system_error = 0;
+    const ToolText* own = nullptr;
+};
+
 // Writes text and a line break.
 void show_line(const ToolText& text);
 
-// Writes format with its one "%s" replaced by name, followed directly by name_tail (the two
-// together are the name shown: name_tail lets a name too long for any buffer be shown whole).
-// Nothing else is added: a format without "\n" leaves the console line open.
-void show_message(const ToolText& format, std::string_view name, std::string_view name_tail = {});
+// Writes format with its "%s" replaced by name, followed directly by name_tail (the two together
+// are the name shown: name_tail lets a name too long for any buffer be shown whole), and the
+// reason, where the form shows reasons: at "%r", or else before the line break, in parentheses.
+void show_message(const ToolText& format, std::string_view name, std::string_view name_tail = {},
+                  Reason reason = {});
+
+// Makes ready, now, the texts that the clean-up after an interruption may show, when no
+// conversion may run.
+void prepare_console_texts(std::initializer_list<const ToolText*> texts);
 
 // Writes out whatever is buffered. Called before the process ends.
 void flush_console();
