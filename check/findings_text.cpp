@@ -153,7 +153,12 @@ std::string ranges_text(const std::vector<AddressRange>& ranges, Language langua
     }
     std::string text;
     for (const AddressRange& range : ranges) {
-        text += (text.empty() ? "" : " ") + range_text(range);
+        // Appended in two steps: MinGW's GCC 12 takes the temporary of a "+" here for an
+        // overlapping copy (-Wrestrict) and the cross build stops.
+        if (!text.empty()) {
+            text += ' ';
+        }
+        text += range_text(range);
     }
     return text;
 }
