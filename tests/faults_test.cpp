@@ -114,6 +114,9 @@ std::vector<Row> rows() {
             row.before.erase("out.mot");
             return row;
         }(),
+        // Ctrl-C while the rename waits for another program to let the output go.
+        paused("INTWhileTheOutputIsHeld", "", {0, {}, {SIGINT}}, -SIGINT, {}, {},
+               {.held = {"out.mot", 15, 0, 5}}),
         // Standard output a pipe of 4 KiB that nobody reads: the skip messages fill it.
         paused("INTWhileTheConsoleWaits", "", {0, {}, {SIGINT}}, -SIGINT, {}, {}, {.pipe_size = 4096},
                "a"),
