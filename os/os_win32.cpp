@@ -62,6 +62,79 @@ bool identify(const char* name, BY_HANDLE_FILE_INFORMATION& information, bool fo
     return known;
 }
 
+// Held by the run while it changes what the clean-up looks at. A critical section, because
+// holds nest (the clean-up itself prints through the console, which holds it too).
+struct InterruptionLock {
+    CRITICAL_SECTION section;
+    InterruptionLock() { InitializeCriticalSection(&section); }
+};
+InterruptionLock interruption_lock;
+
+// How many times this thread holds interruptions by HeldInterruptions. The clean-up's own first
+// hold, which it never gives back, is not counted.
+thread_local int holds_on_this_thread = 0;
+
+// A pause in the run's held sections lets an interruption in: it leaves the lock as many times
+// as this thread holds it and takes it back after, so that Ctrl-C is not held back for seconds.
+// That is safe for the clean-up: a pause comes only after an attempt that failed and changed
+// nothing, so the run's files and their states are as the hold found them, which is what the
+// clean-up reads at any moment outside a hold. Once the clean-up has begun it keeps the lock
+// to the end of the process: the run never goes on past the pause.
+void pause_letting_interruptions_in(DWORD milliseconds) {
+    const int holds = holds_on_this_thread;
+    for (int i = 0; i < holds; ++i) {
+        LeaveCriticalSection(&interruption_lock.section);
+    }
+    Sleep(milliseconds);
+    for (int i = 0; i < holds; ++i) {
+        EnterCriticalSection(&interruption_lock.section);
+    }
+}
+
+// Other programs hold new and changed files for a moment without delete sharing (a virus
+// scanner, the search indexer, a backup or sync client; an editor or a flashing tool showing an
+// image): meanwhile a rename onto such a file, its deletion, or the creation of a name still
+// being deleted are refused. A refusal of access has lasting causes too, which are not waited
+// on: the read-only attribute or a folder at name, or a folder's permissions where nothing is at
+// name (a file being deleted cannot be looked at either).
+bool held_by_another(DWORD error, const char* name) {
+    if (error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION) {
+        return true;
+    }
+    if (error != ERROR_ACCESS_DENIED) {
+        return false;
+    }
+    const DWORD attributes = GetFileAttributesA(name);
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        return GetLastError() == ERROR_ACCESS_DENIED;
+    }
+    return (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) == 0;
+}
+
+constexpr DWORD FIRST_PAUSE_MS = 10;
+constexpr DWORD LONGEST_PAUSE_MS = 500;
+constexpr ULONGLONG LONGEST_WAIT_MS = 10000;
+
+// Makes attempt, a call on name, again while another program's hold on name refuses it, with
+// pauses growing from 10 ms, for at most 10 s in all. GetLastError then tells the last refusal.
+template <typename Attempt>
+bool retried_while_held(const char* name, Attempt attempt) {
+    const ULONGLONG deadline = GetTickCount64() + LONGEST_WAIT_MS;
+    for (DWORD pause = FIRST_PAUSE_MS;; pause = std::min(2 * pause, LONGEST_PAUSE_MS)) {
+        if (attempt()) {
+            return true;
+        }
+        const DWORD error = GetLastError();
+        const ULONGLONG now = GetTickCount64();
+        if (now >= deadline || !held_by_another(error, name)) {
+            SetLastError(error);
+            return false;
+        }
+        pause_letting_interruptions_in(
+            static_cast<DWORD>(std::min<ULONGLONG>(pause, deadline - now)));
+    }
+}
+
 }  // namespace
 
 FileHandle open_for_reading(const char* name) {
@@ -78,10 +151,14 @@ Created create_new_file(const char* name, FileHandle& file) {
     file = NO_FILE;
     // CREATE_NEW fails on any existing entry; with FILE_FLAG_OPEN_REPARSE_POINT it never
     // follows a link either, not even a dangling one, to create what it leads to.
-    HANDLE handle =
-        CreateFileA(name, GENERIC_READ | GENERIC_WRITE, SHARE_READ_WRITE, nullptr, CREATE_NEW,
-                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) {
+    HANDLE handle = INVALID_HANDLE_VALUE;
+    const bool created = retried_while_held(name, [&] {
+        handle =
+            CreateFileA(name, GENERIC_READ | GENERIC_WRITE, SHARE_READ_WRITE, nullptr, CREATE_NEW,
+                        FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+        return handle != INVALID_HANDLE_VALUE;
+    });
+    if (!created) {
         const DWORD error = GetLastError();
         return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS ? Created::name_taken
                                                                            : Created::failed;
@@ -155,7 +232,8 @@ std::size_t system_folder_length(const char* name) {
 Renamed rename_over(const char* from, const char* to, const ExistingEntry& examined) {
     const DWORD replace =
         examined.kind == ExistingEntry::Kind::none ? 0 : MOVEFILE_REPLACE_EXISTING;
-    if (MoveFileExA(from, to, replace | MOVEFILE_WRITE_THROUGH) != 0) {
+    if (retried_while_held(
+            to, [&] { return MoveFileExA(from, to, replace | MOVEFILE_WRITE_THROUGH) != 0; })) {
         return Renamed::renamed;
     }
     return GetLastError() == ERROR_NOT_SAME_DEVICE ? Renamed::other_file_system : Renamed::refused;
@@ -194,8 +272,16 @@ FileIdentity name_identity(const char* name) {
     return identity(identify(name, information, false), information);
 }
 
+// The name is asked again before each attempt: while the deletion waited, it may have come to
+// lead to another file.
 bool remove_if_same(const char* name, const FileIdentity& identity) {
-    return name_identity(name) == identity && DeleteFileA(name) != 0;
+    return retried_while_held(name, [&] {
+        if (name_identity(name) != identity) {
+            SetLastError(ERROR_FILE_NOT_FOUND);
+            return false;
+        }
+        return DeleteFileA(name) != 0;
+    });
 }
 
 ExistingEntry examine_entry(const char* name) {
@@ -375,14 +461,6 @@ namespace {
 
 void (*interruption_cleanup)() = nullptr;
 
-// Held by the run while it changes what the clean-up looks at. A critical section, because
-// holds nest (the clean-up itself prints through the console, which holds it too).
-struct InterruptionLock {
-    CRITICAL_SECTION section;
-    InterruptionLock() { InitializeCriticalSection(&section); }
-};
-InterruptionLock interruption_lock;
-
 // Windows calls this on a thread of its own. It waits until the run is outside its held
 // sections, cleans up, and ends the process there: the lock is never given back, so the run
 // cannot go on past that point.
@@ -404,9 +482,11 @@ void catch_interruptions(void (*cleanup)()) {
 
 HeldInterruptions::HeldInterruptions() {
     EnterCriticalSection(&interruption_lock.section);
+    ++holds_on_this_thread;
 }
 
 HeldInterruptions::~HeldInterruptions() {
+    --holds_on_this_thread;
     LeaveCriticalSection(&interruption_lock.section);
 }
 

@@ -39,13 +39,13 @@ WorkFile::Chosen WorkFile::create_first_free(OwnedFile& file, std::string_view f
         switch (create_new_file(file.name, file.handle)) {
             case Created::created:
                 file.identity = file_identity(file.handle);
+                // Owned at once: should the removal of a candidate that is the output wait on
+                // another program (Windows), an interruption meanwhile removes it.
+                file.state = OWNED;
                 if (!same_file(output_name, file.name)) {
-                    file.state = OWNED;
                     return Chosen::created;
                 }
-                (void)remove_if_same(file.name, file.identity);
-                (void)close_file(file.handle);
-                file.handle = NO_FILE;
+                remove(file);
                 break;
             case Created::name_taken:
                 break;

@@ -311,8 +311,17 @@ std::vector<Row> promises() {
         // Wine keeps the case of the file replaced; Windows gives the new one the name typed.
         {"NamesIgnoreCase", {"a+B", "a"}, {{"A.mot", "S1A\n"}, {"b.Mot", "S1B\n"}},
          {{CREATED, "a.mot"}}, 0, {{"A.mot", MERGED}}, windows},
+        // Another program holds the output for a moment (a virus scanner, an editor showing it):
+        // the rename is tried again for at most 10 s. A read-only one is refused at once all
+        // the same.
+        {"OutputHeldForAMoment", {"a+b", "out"}, with(AB, {{"out.mot", "OLD"}}), OUT, 0, out(MERGED),
+         windows, {.held = {"out.mot", 1, 0.9, 5}}},
+        {"OutputHeldLongerThanTenSeconds", {"a+b", "out"}, with(AB, {{"out.mot", "OLD"}}),
+         {{NOT_CREATED, "out.mot"}, {KEPT, WORK}}, 4, {{WORK, MERGED}}, windows,
+         {.held = {"out.mot", 15, 9.5, 13}}},
         {"ReadOnlyOutputOnWindows", {"a+b", "表\\out"}, with(AB, {{"表/out.mot", read_only("OLD")}}),
-         {{NOT_CREATED, "表\\out.mot"}, {KEPT, "表\\" + WORK}}, 4, {{"表/" + WORK, MERGED}}, windows},
+         {{NOT_CREATED, "表\\out.mot"}, {KEPT, "表\\" + WORK}}, 4, {{"表/" + WORK, MERGED}}, windows,
+         {.held = {"表/out.mot", 15, 0, 3}}},
         {"DeviceNameAsTheOutput", {"a+b", "NUL"}, AB, {{NOT_CREATED, "NUL.mot"}, {KEPT, WORK}}, 4,
          {{WORK, MERGED}}, windows},
         {"WildcardInOutputFolder", {"a+b", "a*\\out"}, with(AB, {{"a*/" + WORK, "MINE"}, {"abc/" + WORK, "MINE"}}),

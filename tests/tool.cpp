@@ -16,6 +16,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <system_error>
 #include <thread>
@@ -140,6 +141,20 @@ bool Running::ends() const {
         }
         return info.si_code != CLD_STOPPED;
     });
+}
+
+bool Running::prints(std::string_view text) const {
+    std::string printed;
+    char block[256];
+    while (printed.find(text) == std::string::npos) {
+        const ssize_t count = read(output_, block, sizeof block);
+        if (count > 0) {
+            printed.append(block, static_cast<std::size_t>(count));
+        } else if (count == 0 || errno != EINTR) {
+            return false;
+        }
+    }
+    return true;
 }
 
 // Read to its end before the wait, so that the tool never waits on a full pipe; the end of a
@@ -271,13 +286,16 @@ Files ToolTest::snapshot() const {
     return files;
 }
 
-Running ToolTest::start(const std::vector<std::string>& args, const RunSettings& settings) {
+Running ToolTest::start(const std::vector<std::string>& args, const RunSettings& settings,
+                        const std::string& program) {
     std::vector<std::string> words;
     std::istringstream runner(setting("SRJOIN_RUNNER"));
     for (std::string word; runner >> word;) {
         words.push_back(word);
     }
-    std::string tool = fs::absolute(given("SRJOIN_EXE") ? setting("SRJOIN_EXE") : SRJOIN_TOOL);
+    std::string tool = fs::absolute(!program.empty()      ? program
+                                    : given("SRJOIN_EXE") ? setting("SRJOIN_EXE")
+                                                          : SRJOIN_TOOL);
     std::string shim = SRJOIN_FAULT_SHIM;
     if (settings.user != 0) {
         // Another user may not reach the build folder (a home folder of mode 0700): that user
@@ -342,6 +360,10 @@ void ToolTest::check(const Row& p) {
     if (windows && !p.pause.signals.empty() && p.pause.signals != std::vector{SIGINT}) {
         GTEST_SKIP() << "Windows knows Ctrl-C alone";
     }
+    const RunSettings::Held& held = p.settings.held;
+    if (!held.path.empty() && !(windows && given("SRJOIN_HOLDER"))) {
+        GTEST_SKIP() << "holds a file as Windows programs do: the Windows build and its holder";
+    }
     const bool japanese_converted = std::ranges::any_of(p.said, [&](const Said& said) {
         return p.form != Form::exact &&
                std::ranges::any_of(said.text, [](char byte) { return byte < 0; });
@@ -371,6 +393,13 @@ void ToolTest::check(const Row& p) {
         one.name = on_this_platform(one.name, p.platform, true);
     }
 
+    std::optional<Running> holder;
+    if (!held.path.empty()) {
+        holder.emplace(
+            start({held.path, std::to_string(held.seconds)}, {}, setting("SRJOIN_HOLDER")));
+        ASSERT_TRUE(holder->prints("held")) << held.path;
+    }
+    const auto started = std::chrono::steady_clock::now();
     Running running = start(args, p.settings);
     const bool acted_on = p.pause.stops > 0 || !p.pause.signals.empty();
     if (acted_on && p.pause.stops == 0) {
@@ -397,6 +426,11 @@ void ToolTest::check(const Row& p) {
         running.go_on();
     }
     ASSERT_TRUE(running.ends());  // even with its console waiting for a reader
+    const std::chrono::duration<double> took = std::chrono::steady_clock::now() - started;
+    if (!held.path.empty()) {
+        EXPECT_GE(took.count(), held.took_from);
+        EXPECT_LE(took.count(), held.took_to);
+    }
     const RunResult result = running.finish();
 
     const bool interrupted = !p.pause.signals.empty();

@@ -3,6 +3,7 @@
 // is the one built here unless SRJOIN_EXE names another; SRJOIN_RUNNER goes in front of it
 // ("wine", "valgrind ..."). SRJOIN_WINDOWS=1: a Windows build, whose rows for POSIX skip.
 // SRJOIN_NO_CONVERTERS=1: the tool's system has no iconv converters (a cross build's sysroot).
+// SRJOIN_HOLDER: the Windows build's holder (holder.cpp), which holds a file open.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -35,6 +36,14 @@ struct RunSettings {
     int pipe_size = 0;            // the pipe's capacity when not 0
     long file_size_limit = 0;     // bytes, as ulimit -f sets it, when not 0
     int umask = -1;               // the process's umask when not -1
+    // Windows: path held open without delete sharing, as a virus scanner does, for seconds from
+    // before the run starts; the run then ends between took_from and took_to seconds after its
+    // start.
+    struct Held {
+        std::string path;
+        int seconds = 0;
+        double took_from = 0, took_to = 0;
+    } held = {};
 };
 
 struct RunResult {
@@ -56,6 +65,7 @@ public:
     bool ends() const;
     void go_on() const { kill(pid_, SIGCONT); }
     RunResult finish();  // reads standard output to its end and waits for the process
+    bool prints(std::string_view text) const;  // reads standard output until text has come
 
 private:
     pid_t pid_;
@@ -136,7 +146,9 @@ protected:
     std::string at(std::string_view path) const { return folder_ + "/" + std::string(path); }
     bool make(const Files& files);  // false where a mount was asked for and is not allowed
     Files snapshot() const;
-    Running start(const std::vector<std::string>& args, const RunSettings& settings);
+    // The tool, or another program.
+    Running start(const std::vector<std::string>& args, const RunSettings& settings,
+                  const std::string& program = "");
     void check(const Row& row);  // runs the row and checks all it promises
     // How the folder differs from expected (a list of changes): entries missing or changed, and
     // when whole, entries not expected.
