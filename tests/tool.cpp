@@ -351,8 +351,8 @@ void ToolTest::check(const Row& p) {
     if (p.platform == (windows ? Platform::posix : Platform::windows)) {
         GTEST_SKIP() << "for another platform";
     }
-    if (loads_faults(p.settings) && !tool_is_built_here()) {
-        GTEST_SKIP() << "the fault shim reaches only the tool built here";
+    if ((loads_faults(p.settings) || p.settings.alone) && !tool_is_built_here()) {
+        GTEST_SKIP() << "faults, and descriptors, are the tool's own: the tool built here alone";
     }
     if (p.settings.user != 0 && (geteuid() != 0 || !tool_is_built_here())) {
         GTEST_SKIP() << "acts as another user: needs root, and the tool built here";

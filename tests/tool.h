@@ -36,6 +36,7 @@ struct RunSettings {
     int pipe_size = 0;            // the pipe's capacity when not 0
     long file_size_limit = 0;     // bytes, as ulimit -f sets it, when not 0
     int umask = -1;               // the process's umask when not -1
+    bool alone = false;           // the tool's own process, with its own descriptors: no runner
     // Windows: path held open without delete sharing, as a virus scanner does, for seconds from
     // before the run starts; the run then ends between took_from and took_to seconds after its
     // start.
