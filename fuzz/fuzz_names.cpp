@@ -1,7 +1,7 @@
 // Fuzz target: the names the tool makes of its arguments, under the Windows rules and the POSIX
 // ones ("/" separates folders too, a UTF-8 name is read as UTF-8). For any name, split_path gives
-// a drive and a folder that start it, and an extension after them; the work file's name made of
-// that drive and folder splits back into them. Every buffer is a heap block of exactly its size:
+// a drive and a folder that start it, and where its extension starts; the work file's name made
+// of that drive and folder splits back into them. Every buffer is a heap block of exactly its size:
 // AddressSanitizer sees any access past it.
 #include <fuzzer/FuzzedDataProvider.h>
 
@@ -48,8 +48,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     check(make_path({work.get(), work_size}, path.substr(0, folder_size), "___00000", "___"));
     check(!make_path({work.get(), work_size - 1}, path.substr(0, folder_size), "___00000", "___"));
     const std::string_view made(work.get(), work_size - 1);
+    // The same bytes before the stem; a name read by other characters than its prefix (invalid
+    // UTF-8 after a valid prefix) may draw the line between drive and folder elsewhere.
     const PathPieces again = split_path(made, rules);
-    check(again.drive == pieces.drive && again.folder == pieces.folder &&
+    check(again.drive.size() + again.folder.size() == folder_size &&
           made.substr(again.dot) == ".___");
     return 0;
 }

@@ -19,7 +19,7 @@ for target in text text_portable names; do
   cp -r "$root/fuzz/corpus/${target%_portable}" "$work/$target"
   "$build/fuzz/fuzz_$target" "$work/$target" -max_total_time="${1:-10}" -print_final_stats=1 \
     -artifact_prefix="$build/fuzz-findings/$target-" >"$work/log" 2>&1 || failed=1
-  grep -E 'number_of_executed_units|ERROR|runtime error|does not hold|copy_text:|Test unit' \
+  grep -E 'number_of_executed_units|ERROR|runtime error|does not hold|copy_to:|Test unit' \
     "$work/log" | sed "s/^/fuzz_$target: /" || true
 done
 exit "$failed"

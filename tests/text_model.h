@@ -62,7 +62,7 @@ inline std::string merged(const std::vector<std::string>& inputs) {
     return output + written(held) + (held.ends_with('\n') ? "" : "\r\n");
 }
 
-// Copies bytes with copy_text from a file read in blocks of from_block to one written in blocks
+// Copies bytes with TextFile::copy_to from a file read in blocks of from_block to one written in blocks
 // of to_block, pieces of at most size - 1 characters, termination records kept out as the merge
 // keeps them. How the copy differs from the model; empty when it does not.
 inline std::string copy_differs(std::string_view bytes, std::size_t size, std::size_t from_block,
