@@ -18,7 +18,7 @@ inline constexpr std::size_t TEXT_BLOCK_SIZE = 256 * 1024;
 inline constexpr std::size_t TEXT_FIRST_BLOCK_SIZE = 64 * 1024;
 inline constexpr int TEXT_FIRST_BLOCKS = 8;
 
-// Decides about a piece before copy_text writes it: true keeps it out of the output. The piece
+// Decides about a piece before copy_to writes it: true keeps it out of the output. The piece
 // lies in a buffer of the copy only during the call.
 using PieceFilter = bool (*)(std::string_view piece, void* context);
 
