@@ -56,7 +56,7 @@ merge_samples() {
     folder="$(mktemp -d "$scratch/merge.XXXXXX")"
     cp "$root"/examples/tst{1,2,3}.mot "$folder"
     echo "\$ $1 tst1.mot+tst2.mot+tst3.mot out"
-    (cd "$folder" && "$1" tst1.mot+tst2.mot+tst3.mot out) >"$folder.console" || status=$?
+    (cd "$folder" && LC_ALL=ja_JP.SJIS "$1" tst1.mot+tst2.mot+tst3.mot out) >"$folder.console" || status=$?
     iconv -f CP932 -t UTF-8 "$folder.console" | tr -d '\r'
     [ "$status" -eq 0 ] || fail "$1 exited with $status"
     printf 'Srjoin Ver1.00\r\n[out.mot]を作成しました。\r\n' | iconv -f UTF-8 -t CP932 |
