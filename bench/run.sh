@@ -7,10 +7,10 @@
 #   durable    cat a b c > work && sync work && mv work out && sync .
 #              (one pass, flushed, renamed and the rename flushed: what Srjoin does)
 # each timed twice, once with the output deleted beforehand and once with an old output in its
-# place (a rebuild), taken in turn (A B C D E A B C D E ...) after one warm-up round that also
-# fills the page cache, and reported as medians: user, system and wall time, peak resident set
-# (from wait4), and the ratios. The LF and CR LF cases of one size take turns as well, round by
-# round, so that both meet the machine in the same state.
+# place (a rebuild), taken in turn (A B C D E, B C D E A, C D E A B ...) after one warm-up round
+# that also fills the page cache, and reported as medians: user, system and wall time, peak
+# resident set (from wait4), and the ratios. The LF and CR LF cases of one size take turns as
+# well, round by round, so that both meet the machine in the same state.
 #
 #   bench/run.sh            3 x 100 MiB LF and CR LF, 3 x 100 KiB LF
 #   bench/run.sh --quick    3 x 1 MiB LF and CR LF, 3 x 100 KiB, 2 runs: a smoke test
@@ -187,14 +187,21 @@ check_output() {  # check_output LABEL NAME WHEN
   fi
 }
 
-# run_round LABEL DIR REPORT_SUFFIX CHECK: every command once in each state, in turn; Srjoin's
-# output checked when CHECK is 1. A present output is the previous command's, flushed.
+# run_round LABEL DIR REPORT_SUFFIX CHECK ROUND: every command once in each state, in turn,
+# starting with a different one each round; Srjoin's output checked when CHECK is 1. A present
+# output is the previous command's, flushed. (On a virtual machine that hands free memory back to
+# its host, the Srjoin that ran first with the output present took 2 to 4 times as long, whichever
+# build it was, most of it in its writes into the page cache: no command keeps that place.)
 run_round() {
-  local label=$1 dir=$2 suffix=$3 check=$4 name state when=warm-up
+  local label=$1 dir=$2 suffix=$3 check=$4 round=$5 name state when=warm-up i
   [ "$suffix" = .warmup ] || when="last run"
+  local -a order=()
+  for i in "${!names[@]}"; do
+    order+=("${names[$(((i + round) % ${#names[@]}))]}")
+  done
   pushd "$dir" >/dev/null
   for state in "${states[@]}"; do
-    for name in "${names[@]}"; do
+    for name in "${order[@]}"; do
       run_one "$label" "$name" "$name-$state$suffix" "$state"
       if [ "$check" = 1 ]; then
         case "$name" in srjoin|also) check_output "$label" "$name" "$when, output $state" ;; esac
@@ -277,11 +284,11 @@ run_group() {
     return
   fi
   for i in "${!labels[@]}"; do  # warm-up: page cache and binaries; the outputs checked
-    run_round "${labels[$i]}" "${dirs[$i]}" .warmup 1
+    run_round "${labels[$i]}" "${dirs[$i]}" .warmup 1 0
   done
   for ((round = 1; round <= group_runs; round++)); do
     for i in "${!labels[@]}"; do
-      run_round "${labels[$i]}" "${dirs[$i]}" .report $((round == group_runs))
+      run_round "${labels[$i]}" "${dirs[$i]}" .report $((round == group_runs)) "$round"
     done
   done
   for i in "${!labels[@]}"; do

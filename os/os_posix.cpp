@@ -140,6 +140,30 @@ bool flush_to_disk(FileHandle file) {
     return flushed(result) || failed(false);
 }
 
+// Waiting for the piece before keeps at most two pieces under write-back: the writer goes at the
+// disk's pace instead of filling the page cache ahead of it.
+void write_behind(FileHandle file, WriteBehind& behind, std::size_t written) {
+    const std::uint64_t whole_before = behind.written / WRITE_BEHIND_PIECE;
+    behind.written += written;
+#ifdef SYNC_FILE_RANGE_WRITE
+    // The offsets are 64-bit whatever off_t is.
+    auto sync_piece = [file](std::uint64_t piece, unsigned flags) {
+        (void)::sync_file_range(descriptor(file), static_cast<off64_t>(piece * WRITE_BEHIND_PIECE),
+                                static_cast<off64_t>(WRITE_BEHIND_PIECE), flags);
+    };
+    for (std::uint64_t piece = whole_before; piece < behind.written / WRITE_BEHIND_PIECE; ++piece) {
+        sync_piece(piece, SYNC_FILE_RANGE_WRITE);
+        if (piece > 0) {
+            sync_piece(piece - 1, SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE |
+                                      SYNC_FILE_RANGE_WAIT_AFTER);
+        }
+    }
+#else
+    (void)file;
+    (void)whole_before;
+#endif
+}
+
 void flush_folder_of(const char* name, FileHandle file) {
     char folder[PATH_MAX];
     const std::size_t length = system_folder_length(name);

@@ -208,6 +208,10 @@ bool flush_to_disk(FileHandle file) {
     return FlushFileBuffers(to_handle(file)) != 0 || GetLastError() == ERROR_INVALID_FUNCTION;
 }
 
+void write_behind(FileHandle, WriteBehind& behind, std::size_t written) {
+    behind.written += written;  // the final flush does it all
+}
+
 void flush_folder_of(const char*, FileHandle) {
     // The rename is written through (rename_over), and a file created anew reaches the disk
     // with its entry once it is flushed: nothing is left to do for the folder.

@@ -13,6 +13,7 @@ bool copy_raw(FileHandle work, FileHandle output) {
     if (!rewind_file(work)) {
         return false;
     }
+    WriteBehind behind;
     for (;;) {
         const std::ptrdiff_t count = read_some(work, buffer, sizeof buffer);
         if (count == 0) {
@@ -21,6 +22,7 @@ bool copy_raw(FileHandle work, FileHandle output) {
         if (count < 0 || !write_all(output, buffer, static_cast<std::size_t>(count))) {
             return false;
         }
+        write_behind(output, behind, static_cast<std::size_t>(count));
     }
 }
 

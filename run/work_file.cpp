@@ -64,7 +64,11 @@ WorkFile::Chosen WorkFile::choose_work_file(std::string_view folder, const char*
 
 bool WorkFile::start_writing() {
     failure_ = {ENOMEM};
-    return text_.open(work_.handle, TextFile::Mode::writing);
+    if (!text_.open(work_.handle, TextFile::Mode::writing)) {
+        return false;
+    }
+    text_.write_back_as_written();  // finish_writing flushes it
+    return true;
 }
 
 // The work file is complete only once it is on the disk: a power cut after the rename must find

@@ -88,6 +88,7 @@ bool TextFile::open(FileHandle handle, Mode mode, std::size_t block_size) {
     whole_blocks_ = 0;
     start_ = end_ = 0;
     ended_ = error_ = false;
+    behind_.reset();
     return is_open();
 }
 
@@ -163,6 +164,8 @@ std::size_t TextFile::read_line(char* line, std::size_t size) {
 bool TextFile::flush() {
     if (end_ > 0 && !write_all(handle_, buffer_.get(), end_)) {
         error_ = true;
+    } else if (end_ > 0 && behind_) {
+        write_behind(handle_, *behind_, end_);
     }
     end_ = 0;
     return !error_;

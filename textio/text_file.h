@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <memory>
+#include <optional>
 #include <string_view>
 
 #include "os/os.h"
@@ -36,6 +37,10 @@ public:
     // not open, when the buffer cannot be had: a file is then neither read nor written at all.
     bool open(FileHandle handle, Mode mode, std::size_t block_size = TEXT_BLOCK_SIZE);
     bool is_open() const { return buffer_ != nullptr; }
+
+    // For a file written to be flushed to the disk once complete: its write-back is started as it
+    // is written (os.h: write_behind), from its start on. Until the next open.
+    void write_back_as_written() { behind_ = WriteBehind{}; }
 
     // Stores at most size - 1 characters of the next line in line, stopping after the first LF,
     // which is stored. Returns the count stored, or 0 when the data ended before any character
@@ -80,4 +85,5 @@ private:
     std::size_t end_ = 0;    // reading: end of the block as read; writing: bytes buffered
     bool ended_ = false;     // reading: the end of the data was met (or a Ctrl-Z)
     bool error_ = false;
+    std::optional<WriteBehind> behind_;  // writing: set by write_back_as_written
 };
