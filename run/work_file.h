@@ -23,8 +23,8 @@ public:
     enum class Chosen {
         created,      // the run now owns the file at name()
         all_taken,    // every candidate name exists; name() is the last one tried
-        not_created,  // the first free candidate cannot be created (a folder of that name, a
-                      // missing folder, no permission, a name over 256 bytes); name() is it
+        not_created,  // the first free candidate cannot be created (a missing folder, no
+                      // permission, a name over 256 bytes); name() is it
     };
     // Tries "___00000.___" to "___00299.___" in folder (the output's drive and folder) and
     // creates the first free one exclusively, so that runs started at once each get their own.
@@ -52,9 +52,9 @@ public:
         not_ours,   // the work file's name no longer leads to the file the run wrote (another
                     // hand removed it or put something else there), before or after the rename
     };
-    // Replaces the output with the merged text in one step, flushed to the disk with its folder,
-    // and only then gives it the replaced output's permission bits, owner and group where the
-    // system allows: until that moment the text is the runner's alone. A read-only output, a
+    // Replaces the output with the merged text in one step; only then gives it the replaced
+    // output's permission bits, owner and group where the system allows (until that moment the
+    // text is the runner's alone), and flushes the rename to the disk. A read-only output, a
     // folder, and a special file or a link to one are never replaced, nor is anything put at the
     // output after its examination, where the system can tell. Where the rename cannot be done
     // across file systems, the text is copied into a file of the run's own in the output's folder

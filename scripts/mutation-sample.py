@@ -77,7 +77,7 @@ def main():
                 outcome = "does not build"
             else:
                 built += 1
-                failed = run(["ctest", "--test-dir", build, "-j2", "--timeout", "60", "-R",
+                failed = run(["ctest", "--test-dir", build, "-j2", "--timeout", "60", "--stop-on-failure", "-R",
                               options.tests], root, 1800) != 0
                 killed += failed
                 outcome = "killed" if failed else "LIVES"
