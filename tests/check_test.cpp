@@ -151,12 +151,14 @@ const CheckRow ROWS[] = {
      "b.mot: レコード 3、データ 5バイト、範囲 00001001-00001003 00002000-00002001\n"
      "イメージ: 00001000-00001003 00002000-00002001\nエントリポイント 00000000 (b.mot:3のS9レコード)\n"
      "エラー 1、注意 1\n", 1},
+    // Reported once, though a second pass reads the list again.
     {"UnreadableFilesReportedTheOthersChecked", {"gone+a.mot+dir"},
-     {{"a.mot", "S1030000FB\n" + S9}, {"dir.MOT", FOLDER}},
+     {{"a.mot", "S1030000FB\n" + lines({rec('1', "1000AA"), rec('1', "1000AA")}) + S9}, {"dir.MOT", FOLDER}},
      "gone.MOT: 読み込めません\na.mot:1: チェックサムFBは誤り、正しくはFC\ndir.MOT: 読み込めません\n"
-     "gone.MOT: レコード 0、データ 0バイト、範囲 なし\na.mot: レコード 1、データ 0バイト、範囲 なし\n"
-     "dir.MOT: レコード 0、データ 0バイト、範囲 なし\nイメージ: なし\n"
-     "エントリポイント 00000000 (a.mot:2のS9レコード)\nエラー 1、注意 0\n", 2},
+     "a.mot:3: 注意: 00001000-00001000はa.mot:2でも同じ値で与えられています\n"
+     "gone.MOT: レコード 0、データ 0バイト、範囲 なし\na.mot: レコード 3、データ 2バイト、範囲 00001000-00001000\n"
+     "dir.MOT: レコード 0、データ 0バイト、範囲 なし\nイメージ: 00001000-00001000\n"
+     "エントリポイント 00000000 (a.mot:4のS9レコード)\nエラー 1、注意 1\n", 2},
     {"DefaultExtensionInEitherCase", {"a+b"}, {{"a.mot", S9}, {"b.MOT", S9}},
      "a.mot: レコード 1、データ 0バイト、範囲 なし\nb.MOT: レコード 1、データ 0バイト、範囲 なし\n"
      "イメージ: なし\nエントリポイント 00000000 (b.MOT:1のS9レコード)\nエラー 0、注意 0\n", 0, Platform::posix},
