@@ -3,8 +3,11 @@
 #include <array>
 #include <cstdio>
 #include <initializer_list>
+#include <utility>
 
 namespace {
+
+enum class Language : std::uint8_t { english, japanese };
 
 // A text in both languages, the Japanese as the Shift-JIS bytes the console prints, kept as
 // escapes with the text above them. "%1" to "%9" stand for the values put in: "%" is never the
@@ -114,19 +117,29 @@ std::string_view in(Language language, const Text& text) {
     return language == Language::japanese ? text.japanese : text.english;
 }
 
-// pattern with each "%N" replaced by values[N - 1].
-std::string fill(std::string_view pattern, std::initializer_list<std::string_view> values) {
+// Text with "%s" where each of names goes, in their order.
+struct Named {
+    Named(std::string plain, std::vector<std::string_view> shown = {})
+        : text(std::move(plain)), names(std::move(shown)) {}
     std::string text;
+    std::vector<std::string_view> names;
+};
+
+// pattern with each "%N" replaced by values[N - 1], whose names come along.
+Named fill(std::string_view pattern, std::initializer_list<Named> values) {
+    Named filled("");
     for (std::size_t i = 0; i < pattern.size(); ++i) {
         const int index = i + 1 < pattern.size() ? pattern[i + 1] - '1' : -1;
         if (pattern[i] == '%' && index >= 0 && index < static_cast<int>(values.size())) {
-            text += values.begin()[index];
+            const Named& value = values.begin()[index];
+            filled.text += value.text;
+            filled.names.insert(filled.names.end(), value.names.begin(), value.names.end());
             ++i;
         } else {
-            text += pattern[i];
+            filled.text += pattern[i];
         }
     }
-    return text;
+    return filled;
 }
 
 std::string decimal(std::uint64_t value) {
@@ -161,14 +174,12 @@ std::string ranges_text(const std::vector<AddressRange>& ranges, Language langua
     return text;
 }
 
-std::string place_text(const Place& place, std::span<const std::string_view> names) {
-    std::string text(names[place.file]);
-    return place.line == 0 ? text : text + ":" + decimal(place.line);
+Named place_text(const Place& place, std::span<const std::string_view> names) {
+    return {place.line == 0 ? "%s" : "%s:" + decimal(place.line), {names[place.file]}};
 }
 
 // What a finding says, without its place.
-std::string what(const Finding& finding, std::span<const std::string_view> names,
-                 Language language) {
+Named what(const Finding& finding, std::span<const std::string_view> names, Language language) {
     const std::string_view pattern =
         in(language, FINDING_TEXTS[static_cast<std::size_t>(finding.kind)]);
     switch (finding.kind) {
@@ -197,8 +208,8 @@ std::string what(const Finding& finding, std::span<const std::string_view> names
     }
 }
 
-std::string entry_text(const EntryPoint& entry, std::span<const std::string_view> names,
-                       Language language) {
+Named entry_text(const EntryPoint& entry, std::span<const std::string_view> names,
+                 Language language) {
     switch (entry.source) {
         case EntryPoint::Source::record:
             return fill(in(language, ENTRY_LINE),
@@ -209,30 +220,53 @@ std::string entry_text(const EntryPoint& entry, std::span<const std::string_view
         case EntryPoint::Source::fallback:
             break;
     }
-    return fill(in(language, FALLBACK_ENTRY_LINE), {address(entry.address), MERGE_FALLBACK_RECORD});
+    return fill(in(language, FALLBACK_ENTRY_LINE),
+                {address(entry.address), std::string(MERGE_FALLBACK_RECORD)});
 }
 
-}  // namespace
-
-std::string finding_text(const Finding& finding, std::span<const std::string_view> names,
-                         Language language) {
+Named finding_in(Language language, const Finding& finding,
+                 std::span<const std::string_view> names) {
     const Text& line = is_error(finding.kind) ? ERROR_LINE : NOTICE_LINE;
     return fill(in(language, line),
                 {place_text(finding.place, names), what(finding, names, language)});
 }
 
-std::vector<std::string> summary_texts(const CheckSummary& summary,
-                                       std::span<const std::string_view> names, Language language) {
-    std::vector<std::string> lines;
+std::vector<Named> summary_in(Language language, const CheckSummary& summary,
+                              std::span<const std::string_view> names) {
+    std::vector<Named> lines;
     for (std::size_t file = 0; file < summary.files.size(); ++file) {
         const FileSummary& counts = summary.files[file];
-        lines.push_back(fill(in(language, FILE_LINE),
-                             {names[file], decimal(counts.records), decimal(counts.data_bytes),
-                              ranges_text(counts.ranges, language)}));
+        lines.push_back(fill(in(language, FILE_LINE), {{"%s", {names[file]}},
+                                                       decimal(counts.records),
+                                                       decimal(counts.data_bytes),
+                                                       ranges_text(counts.ranges, language)}));
     }
     lines.push_back(fill(in(language, IMAGE_LINE), {ranges_text(summary.image, language)}));
     lines.push_back(entry_text(summary.entry, names, language));
     lines.push_back(
         fill(in(language, TOTALS_LINE), {decimal(summary.errors), decimal(summary.notices)}));
+    return lines;
+}
+
+// The texts name the places in the same order in both languages.
+CheckLine both(Named japanese, Named english) {
+    return {std::move(japanese.text), std::move(english.text), std::move(english.names)};
+}
+
+}  // namespace
+
+CheckLine finding_line(const Finding& finding, std::span<const std::string_view> names) {
+    return both(finding_in(Language::japanese, finding, names),
+                finding_in(Language::english, finding, names));
+}
+
+std::vector<CheckLine> summary_lines(const CheckSummary& summary,
+                                     std::span<const std::string_view> names) {
+    std::vector<Named> japanese = summary_in(Language::japanese, summary, names);
+    std::vector<Named> english = summary_in(Language::english, summary, names);
+    std::vector<CheckLine> lines;
+    for (std::size_t i = 0; i < english.size(); ++i) {
+        lines.push_back(both(std::move(japanese[i]), std::move(english[i])));
+    }
     return lines;
 }

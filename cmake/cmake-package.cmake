@@ -1,5 +1,5 @@
-# The CMake package that find_package(Srjoin) finds: the imported executable Srjoin::Srjoin and
-# srjoin_merge() (SrjoinConfig.cmake.in), its build step (SrjoinMergeStep.cmake) and the version
+# The CMake package that find_package(Srjoin) finds: the imported executables Srjoin::Srjoin and
+# Srjoin::Srcheck and srjoin_merge() (SrjoinConfig.cmake.in), its build step (SrjoinMergeStep.cmake) and the version
 # file. Installed in lib/cmake/Srjoin, which find_package searches under a prefix on every
 # platform (Debian's multiarch lib folders included); the config finds the tool relative to
 # itself, so an installed tree can be moved. Included by packaging.cmake, which sets
@@ -8,7 +8,6 @@ include(CMakePackageConfigHelpers)
 
 set(srjoin_cmake_dir lib/cmake/Srjoin)
 set(SRJOIN_BINDIR ${srjoin_bindir})
-set(SRJOIN_EXECUTABLE_NAME Srjoin${CMAKE_EXECUTABLE_SUFFIX})
 configure_package_config_file(
   ${CMAKE_CURRENT_LIST_DIR}/SrjoinConfig.cmake.in ${PROJECT_BINARY_DIR}/SrjoinConfig.cmake
   INSTALL_DESTINATION ${srjoin_cmake_dir} PATH_VARS SRJOIN_BINDIR)

@@ -1,13 +1,14 @@
 # Installation and packages. The version of every package is the one of project() in the top
 # CMakeLists.txt; the tool's banner ("Srjoin Ver1.00") is its own text and stays as it is.
 #
-#   cmake --install build --prefix /opt/srjoin   bin/Srjoin, bin/srjoin (a link to it),
-#                                                share/man/man1/Srjoin.1, lib/cmake/Srjoin/...
+#   cmake --install build --prefix /opt/srjoin   bin/Srjoin, bin/Srcheck, bin/srjoin and
+#                                                bin/srcheck (links to them), their pages in
+#                                                share/man/man1, lib/cmake/Srjoin/...
 #   cpack --config build/CPackConfig.cmake       Linux: srjoin_<version>_<arch>.deb
 #                                                Windows (MinGW cross build): a .zip
 include(GNUInstallDirs)
 
-# The manual page and the changelog carry the version literally, so that they read whole where
+# The manual pages and the changelog carry the version literally, so that they read whole where
 # they lie (man -l); they are held to the version of project() here, so that they cannot drift
 # apart. srjoin_check_version(FILE LINE_REGEX VERSION_REGEX): the first line of FILE matching
 # LINE_REGEX must name PROJECT_VERSION where VERSION_REGEX's group is.
@@ -20,31 +21,37 @@ function(srjoin_check_version file line_regex version_regex)
                         "project() of ${PROJECT_VERSION}: make them agree.")
   endif()
 endfunction()
-set(srjoin_man_page ${PROJECT_SOURCE_DIR}/doc/Srjoin.1)
-srjoin_check_version(${srjoin_man_page} "^\\.TH " "\"Srjoin ([^\"]*)\"")
+set(srjoin_man_pages ${PROJECT_SOURCE_DIR}/doc/Srjoin.1 ${PROJECT_SOURCE_DIR}/doc/Srcheck.1)
+srjoin_check_version(${PROJECT_SOURCE_DIR}/doc/Srjoin.1 "^\\.TH " "\"Srjoin ([^\"]*)\"")
+srjoin_check_version(${PROJECT_SOURCE_DIR}/doc/Srcheck.1 "^\\.TH " "\"Srcheck ([^\"]*)\"")
 # Debian's changelog format, as a native package has it (Debian: /usr/share/doc/srjoin/).
 set(srjoin_changelog ${PROJECT_SOURCE_DIR}/doc/changelog)
 srjoin_check_version(${srjoin_changelog} "^srjoin " "^srjoin \\(([^)]*)\\)")
 
 if(WIN32)
-  # The zip's top folder holds the exe, the README and the licence; no manual page.
+  # The zip's top folder holds the exes, the README and the licence; no manual page.
   set(srjoin_bindir .)
-  install(TARGETS Srjoin RUNTIME DESTINATION ${srjoin_bindir})
+  install(TARGETS Srjoin Srcheck RUNTIME DESTINATION ${srjoin_bindir})
   install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION .)
 else()
   set(srjoin_bindir ${CMAKE_INSTALL_BINDIR})
-  install(TARGETS Srjoin RUNTIME DESTINATION ${srjoin_bindir})
-  install(FILES ${srjoin_man_page} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  install(TARGETS Srjoin Srcheck RUNTIME DESTINATION ${srjoin_bindir})
+  install(FILES ${srjoin_man_pages} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
   # The package is srjoin and commands are typed in lower case here: `srjoin`, a link beside the
-  # tool, runs it too, and `man srjoin`, a link beside the page, shows the page. Where the folder
-  # ignores case, the lower-case name is the file itself and is left alone.
-  set(srjoin_links ${CMAKE_INSTALL_BINDIR}/srjoin ${CMAKE_INSTALL_MANDIR}/man1/srjoin.1)
+  # tool, runs it too, and `man srjoin`, a link beside the page, shows the page; the same for
+  # Srcheck. Where the folder ignores case, the lower-case name is the file itself and is left
+  # alone.
+  set(srjoin_links ${CMAKE_INSTALL_BINDIR}/srjoin ${CMAKE_INSTALL_MANDIR}/man1/srjoin.1
+                   ${CMAKE_INSTALL_BINDIR}/srcheck ${CMAKE_INSTALL_MANDIR}/man1/srcheck.1)
   install(CODE "set(srjoin_links [[${srjoin_links}]])")
   install(CODE [[
     foreach(srjoin_link IN LISTS srjoin_links)
       cmake_path(ABSOLUTE_PATH srjoin_link BASE_DIRECTORY "${CMAKE_INSTALL_PREFIX}")
       cmake_path(GET srjoin_link FILENAME srjoin_name)
-      string(REPLACE srjoin Srjoin srjoin_target "${srjoin_name}")
+      string(SUBSTRING "${srjoin_name}" 0 1 srjoin_initial)
+      string(SUBSTRING "${srjoin_name}" 1 -1 srjoin_rest)
+      string(TOUPPER "${srjoin_initial}" srjoin_initial)
+      set(srjoin_target "${srjoin_initial}${srjoin_rest}")
       set(srjoin_link "$ENV{DESTDIR}${srjoin_link}")
       if(IS_SYMLINK "${srjoin_link}" OR NOT EXISTS "${srjoin_link}")
         message(STATUS "Installing: ${srjoin_link} -> ${srjoin_target}")
@@ -88,7 +95,9 @@ else()
       "Srjoin copies every line of its input files, in list order, into one output
 file, keeps only the last termination record (S7, S8 or S9) and writes it as
 the last line. Files are written with CR LF line breaks; the console messages
-are Japanese in Shift-JIS.")
+are Japanese in Shift-JIS. Srcheck checks the same list beforehand, as Srjoin
+would merge it: each record, the termination records, the count records and the
+addresses given twice, one line a finding, and a summary of the image.")
   # Debian keeps manual pages and the changelog gzip-compressed (-n: no name or time stamp in
   # them), a link to a page pointing to the compressed page; `cmake --install` leaves them plain.
   file(WRITE ${PROJECT_BINARY_DIR}/compress-docs.cmake [=[

@@ -60,7 +60,10 @@ int split_input_list(std::string_view list, InputNames& inputs) {
     return count;
 }
 
-FileHandle open_input(const InputSlot& slot) {
+FileHandle open_input(const InputSlot& slot, bool* lower_case_opened) {
+    if (lower_case_opened != nullptr) {
+        *lower_case_opened = false;
+    }
     if (!slot.given.fits) {
         return NO_FILE;
     }
@@ -75,5 +78,9 @@ FileHandle open_input(const InputSlot& slot) {
     std::memcpy(lower_case, slot.name, sizeof lower_case);
     const std::size_t cut = std::strlen(lower_case) - LOWER_CASE_INPUT_EXTENSION.size();
     LOWER_CASE_INPUT_EXTENSION.copy(lower_case + cut, LOWER_CASE_INPUT_EXTENSION.size());
-    return open_for_reading(lower_case);
+    const FileHandle lower_case_file = open_for_reading(lower_case);
+    if (lower_case_opened != nullptr) {
+        *lower_case_opened = lower_case_file != NO_FILE;
+    }
+    return lower_case_file;
 }

@@ -45,5 +45,6 @@ int split_input_list(std::string_view list, InputNames& inputs);
 
 // Opens the input of a slot for reading; NO_FILE when it does not open or its name did not fit.
 // A name given the default extension is NAME.MOT; where names are case-sensitive and no entry of
-// that name exists at all, it is NAME.mot, the name build tools write (as Windows finds it).
-FileHandle open_input(const InputSlot& slot);
+// that name exists at all, it is NAME.mot, the name build tools write (as Windows finds it);
+// *lower_case_opened, where given, tells which.
+FileHandle open_input(const InputSlot& slot, bool* lower_case_opened = nullptr);

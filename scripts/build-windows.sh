@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Cross-builds Srjoin.exe for 64-bit Windows with MinGW-w64 and checks that it stands alone:
-# a PE32+ file that imports nothing but Windows system DLLs.
+# Cross-builds Srjoin.exe and Srcheck.exe for 64-bit Windows with MinGW-w64 and checks that each
+# stands alone: a PE32+ file that imports nothing but Windows system DLLs.
 #   scripts/build-windows.sh [build folder]     (default: build-windows in the project)
 set -euo pipefail
 
@@ -22,31 +22,31 @@ cmake -S "$root" -B "$build" \
     -DSRJOIN_WARNINGS_AS_ERRORS=ON
 cmake --build "$build" --parallel
 
-exe="$build/run/Srjoin.exe"
-[ -f "$exe" ] || fail "$exe was not built"
+for exe in "$build/run/Srjoin.exe" "$build/check/Srcheck.exe"; do
+    [ -f "$exe" ] || fail "$exe was not built"
 
-headers="$("$triplet-objdump" -p "$exe")"
-grep -q 'Magic.*(PE32+)' <<<"$headers" || fail "$exe is not a PE32+ image"
-if command -v file >/dev/null; then
-    file "$exe"
-fi
+    headers="$("$triplet-objdump" -p "$exe")"
+    grep -q 'Magic.*(PE32+)' <<<"$headers" || fail "$exe is not a PE32+ image"
+    if command -v file >/dev/null; then
+        file "$exe"
+    fi
 
-# A DLL that Windows itself does not bring would have to be shipped beside the exe.
-imports="$(sed -n 's/^[[:space:]]*DLL Name:[[:space:]]*//p' <<<"$headers" | tr -d '\r')"
-[ -n "$imports" ] || fail "no DLL imports found in $exe"
-foreign=0
-while read -r dll; do
-    case "${dll,,}" in
-    kernel32.dll | ntdll.dll | advapi32.dll | user32.dll | msvcrt.dll | ucrtbase.dll | \
-        api-ms-win-*.dll)
-        echo "imports $dll"
-        ;;
-    *)
-        echo "build-windows: $exe imports $dll, which is not a Windows system DLL" >&2
-        foreign=1
-        ;;
-    esac
-done <<<"$imports"
-[ "$foreign" -eq 0 ] || exit 1
-
-echo "build-windows: $exe is ready"
+    # A DLL that Windows itself does not bring would have to be shipped beside the exe.
+    imports="$(sed -n 's/^[[:space:]]*DLL Name:[[:space:]]*//p' <<<"$headers" | tr -d '\r')"
+    [ -n "$imports" ] || fail "no DLL imports found in $exe"
+    foreign=0
+    while read -r dll; do
+        case "${dll,,}" in
+        kernel32.dll | ntdll.dll | advapi32.dll | user32.dll | msvcrt.dll | ucrtbase.dll | \
+            api-ms-win-*.dll)
+            echo "imports $dll"
+            ;;
+        *)
+            echo "build-windows: $exe imports $dll, which is not a Windows system DLL" >&2
+            foreign=1
+            ;;
+        esac
+    done <<<"$imports"
+    [ "$foreign" -eq 0 ] || exit 1
+    echo "build-windows: $exe is ready"
+done

@@ -2,7 +2,8 @@
 # The CMake package in a firmware build: tests/cmake_package/ finds the installed Srjoin with
 # find_package and merges two files its build makes with srjoin_merge, under Make and Ninja. The
 # image is the merge Srjoin makes by hand; a rebuild with nothing changed runs nothing; a typo in
-# the name one input is made under (Srjoin skips it, and exits 0) fails the build, no image left.
+# the name one input is made under (Srjoin skips it, and exits 0) fails the build, no image left;
+# with CHECK, an input broken after a build fails the next one, its image removed.
 #   tests/cmake_package.sh BUILD          cmake --install BUILD into a temporary prefix first
 #   tests/cmake_package.sh --prefix DIR   the Srjoin installed in DIR (/usr: found without hint)
 set -euo pipefail
@@ -64,4 +65,13 @@ for generator in "Unix Makefiles" Ninja; do
   grep -q 'an input did not open' "$dir-typo.log" ||
     fail "$dir-typo: not failed for the skipped input: $(cat "$dir-typo.log")"
   [ ! -e "$dir-typo/image.mot" ] || fail "$dir-typo: an image without an input is left"
+
+  mkdir -p "$dir-samples" && cp "$examples"/tst{1,2}.mot "$dir-samples"
+  configure "$generator" "$dir-check" -DSAMPLES="$dir-samples" -DCHECK=ON
+  cmake --build "$dir-check" >"$dir-check.log" 2>&1 && [ -f "$dir-check/image.mot" ] ||
+    fail "$dir-check: the checked build failed: $(cat "$dir-check.log")"
+  echo S1030000FB >>"$dir-samples/tst2.mot"
+  ! cmake --build "$dir-check" >"$dir-check.log" 2>&1 && grep -q 'Srcheck failed (1)' "$dir-check.log" ||
+    fail "$dir-check: a broken input did not fail the check: $(cat "$dir-check.log")"
+  [ ! -e "$dir-check/image.mot" ] || fail "$dir-check: an image of a broken input is left"
 done

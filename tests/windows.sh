@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # The tests against the Windows build under Wine with the Japanese locale (so that the ANSI code
 # page is 932, as on a Japanese Windows); rows for POSIX only skip themselves.
-#   tests/windows.sh WINDOWS_BUILD [BUILD [CTEST OPTIONS]]   Srjoin.exe and the holder of
-#       WINDOWS_BUILD (scripts/build-windows.sh), the tests of BUILD (default build/), options
-#       such as -R ROWS
+#   tests/windows.sh WINDOWS_BUILD [BUILD [CTEST OPTIONS]]   Srjoin.exe, Srcheck.exe and the
+#       holder of WINDOWS_BUILD (scripts/build-windows.sh), the tests of BUILD (default build/),
+#       options such as -R ROWS
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 windows_build="$(realpath "${1:?usage: tests/windows.sh WINDOWS_BUILD [BUILD]}")"
@@ -26,7 +26,8 @@ trap 'wineserver -k 2>/dev/null || true; wineserver -w 2>/dev/null || true; rm -
 # no pipe: they keep theirs open as long as they live.
 "${as_user[@]}" sh -c 'wineboot -i && wineserver -w && wineserver -p' </dev/null >/dev/null 2>&1
 "${as_user[@]}" wine cmd /c exit </dev/null >/dev/null 2>&1
-SRJOIN_EXE="$windows_build/run/Srjoin.exe" SRJOIN_HOLDER="$windows_build/srjoin_holder.exe" \
+SRJOIN_EXE="$windows_build/run/Srjoin.exe" SRJOIN_CHECK_EXE="$windows_build/check/Srcheck.exe" \
+  SRJOIN_HOLDER="$windows_build/srjoin_holder.exe" \
   SRJOIN_RUNNER=wine SRJOIN_WINDOWS=1 "${as_user[@]}" \
   ctest --test-dir "$build" --output-on-failure --no-tests=error -R '^(Rows|Runs)/' \
   -j "$(nproc 2>/dev/null || echo 2)" "$@" </dev/null

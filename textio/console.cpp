@@ -43,6 +43,39 @@ std::string_view converted_form(const ToolText& text) {
     return {slot.bytes, slot.size};
 }
 
+// The length of the Shift-JIS character that starts with byte.
+std::size_t shift_jis_length(char byte) {
+    const auto value = static_cast<unsigned char>(byte);
+    return (value >= 0x81 && value <= 0x9F) || (value >= 0xE0 && value <= 0xFC) ? 2 : 1;
+}
+
+// A text made at run time, given to take in stretches as the locale's codeset has them: each run
+// of ASCII as it is (every codeset a Japanese locale uses holds ASCII as ASCII), each run of
+// other characters converted on the spot, cut between characters into pieces that fit a
+// ConvertedText. False, at the first piece the codeset cannot hold.
+template <typename Take>
+bool in_the_locale_codeset(std::string_view text, Take take) {
+    constexpr std::size_t PIECE = sizeof ConvertedText::bytes / 3;  // 3 bytes a byte at most
+    while (!text.empty()) {
+        const bool ascii = static_cast<unsigned char>(text[0]) < 0x80;
+        std::size_t size = 0;
+        while (size < text.size() && (static_cast<unsigned char>(text[size]) < 0x80) == ascii &&
+               (ascii || size + 2 <= PIECE)) {
+            size += ascii ? 1 : shift_jis_length(text[size]);
+        }
+        size = std::min(size, text.size());
+        char bytes[sizeof ConvertedText::bytes];
+        const std::size_t converted_size =
+            ascii ? size : convert_tool_text(text.substr(0, size), bytes);
+        if (converted_size == 0 ||
+            !take(ascii ? text.substr(0, size) : std::string_view(bytes, converted_size))) {
+            return false;
+        }
+        text.remove_prefix(size);
+    }
+    return true;
+}
+
 // The text of the language and codeset the console shows.
 std::string_view in_its_form(const ToolText& text, const ConsoleForm& form) {
     if (form.exact || (form.japanese && form.unicode_console)) {
@@ -204,6 +237,35 @@ void show_message(const ToolText& format_text, std::string_view name, std::strin
     if (ends_line) {
         output.text("\n");
     }
+}
+
+void show_named_line(const ToolText& text, std::span<const std::string_view> names) {
+    Output output;
+    const ConsoleForm& form = output.form();
+    const bool converted =
+        !form.exact && !form.unicode_console && form.japanese &&
+        in_the_locale_codeset(text.japanese, [](std::string_view) { return true; });
+    std::string_view line = form.exact || (form.japanese && form.unicode_console) || converted
+                                ? text.japanese
+                                : text.english;
+    for (std::size_t name = 0;; ++name) {
+        const std::size_t mark = line.find("%s");
+        const std::string_view piece = line.substr(0, mark);
+        if (converted) {
+            (void)in_the_locale_codeset(piece, [&](std::string_view bytes) {
+                output.text(bytes);
+                return true;
+            });
+        } else {
+            output.text(piece);
+        }
+        if (mark == std::string_view::npos) {
+            break;
+        }
+        output.name(name < names.size() ? names[name] : std::string_view{});
+        line.remove_prefix(mark + 2);
+    }
+    output.text("\n");
 }
 
 void prepare_console_texts(std::initializer_list<const ToolText*> texts) {

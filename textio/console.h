@@ -9,6 +9,7 @@
 #pragma once
 
 #include <initializer_list>
+#include <span>
 #include <string_view>
 
 // A text of the tool's own in its two languages: Japanese, as Shift-JIS bytes, and English
@@ -33,6 +34,10 @@ void show_line(const ToolText& text);
 // reason, where the form shows reasons: at "%r", or else before the line break, in parentheses.
 void show_message(const ToolText& format, std::string_view name, std::string_view name_tail = {},
                   Reason reason = {});
+
+// Writes a line made at run time, with each "%s" replaced by the next of names, shown as names
+// are, and a line break; no reason. Its Japanese is converted where it is shown, never kept.
+void show_named_line(const ToolText& text, std::span<const std::string_view> names);
 
 // Makes ready, now, the texts that the clean-up after an interruption may show, when no
 // conversion may run.
