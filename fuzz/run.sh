@@ -15,7 +15,7 @@ trap 'rm -rf "$work"' EXIT
 mkdir -p "$build/fuzz-findings"
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 failed=0
-for target in text text_portable names; do
+for target in text text_portable; do
   cp -r "$root/fuzz/corpus/${target%_portable}" "$work/$target"
   "$build/fuzz/fuzz_$target" "$work/$target" -max_total_time="${1:-10}" -print_final_stats=1 \
     -artifact_prefix="$build/fuzz-findings/$target-" >"$work/log" 2>&1 || failed=1

@@ -7,12 +7,13 @@ Every place where one small change applies (a comparison or a logical operator t
 false swapped, a 1 added or taken away, a statement that calls something dropped) is a candidate;
 --count of them (default 40) are drawn with --seed (default 1). Each mutant is made in the
 source, built in --build (default build-mutants, configured like scripts/test.sh's build), and
-the tests run (ctest, --tests selecting them); it is killed when a test fails, and not counted
-when it does not build. The source is restored after each. FILE... are the sources to mutate
+the tests run (ctest, --tests selecting them); it is killed when a test fails or the tests take
+more than 5 minutes, and not counted when it does not build. The source is restored after each. FILE... are the sources to mutate
 (default: os/os_posix.cpp and every .cpp of textio/, names/ and run/). Two trees compare with
 the same seed and count.
 """
 import argparse
+import os
 import pathlib
 import random
 import re
@@ -42,10 +43,15 @@ def candidates(path):
 
 
 def run(command, cwd, timeout):
+    """The command's exit status; -1 when it takes longer than timeout seconds, and then it and
+    everything it started (a mutant that never ends) are killed."""
+    process = subprocess.Popen(command, cwd=cwd, stdout=subprocess.DEVNULL,
+                               stderr=subprocess.DEVNULL, start_new_session=True)
     try:
-        return subprocess.run(command, cwd=cwd, stdout=subprocess.DEVNULL,
-                              stderr=subprocess.DEVNULL, timeout=timeout).returncode
+        return process.wait(timeout=timeout)
     except subprocess.TimeoutExpired:
+        os.killpg(process.pid, 9)
+        process.wait()
         return -1
 
 
@@ -77,8 +83,8 @@ def main():
                 outcome = "does not build"
             else:
                 built += 1
-                failed = run(["ctest", "--test-dir", build, "-j2", "--timeout", "60", "--stop-on-failure", "-R",
-                              options.tests], root, 1800) != 0
+                failed = run(["ctest", "--test-dir", build, "-j2", "--timeout", "60",
+                              "--stop-on-failure", "-R", options.tests], root, 300) != 0
                 killed += failed
                 outcome = "killed" if failed else "LIVES"
         finally:

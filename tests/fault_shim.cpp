@@ -133,10 +133,6 @@ int fsync(int fd) {
     return flush(fd, next<int (*)(int)>("fsync"));
 }
 
-int fdatasync(int fd) {
-    return flush(fd, next<int (*)(int)>("fdatasync"));
-}
-
 ssize_t read(int fd, void* buffer, size_t size) {
     static const auto real = next<ssize_t (*)(int, void*, size_t)>("read");
     std::string_view rest;

@@ -1,12 +1,10 @@
 #!/usr/bin/env bash
-# A merge reported as created survives a power cut: an in-place merge on a small ext4 file system
-# mounted so that it commits a rename before the data it names (data=writeback, noauto_da_alloc,
-# a journal commit every second). The image is copied as a power cut would leave the disk: a few
-# seconds after the run, when the rename is committed and data not flushed would still wait for
-# its write-back; and at once, when only what the run flushed is there, in a folder the run may
-# write but not read (mode 0333, as another user), whose entries it cannot flush by opening it.
-# Each copy is checked with e2fsck and mounted read-only; the output there must be the merged
-# text, whole. Needs root and loop devices; skips itself elsewhere (77).
+# A merge reported as created survives a power cut: an in-place merge on a small ext4 mounted to
+# commit a rename before the data it names (data=writeback, noauto_da_alloc, commit=1). The image
+# is copied as a power cut leaves the disk, checked with e2fsck and mounted read-only: three
+# seconds after the run, when data not flushed would still wait for its write-back; and at once,
+# after a run in a folder it may write but not read (0333, as another user), which it cannot open
+# to flush. The output must be the merged text, whole. Needs root and loop devices, else 77.
 #   tests/power_cut.sh SRJOIN
 set -euo pipefail
 tool=$(realpath "$1")

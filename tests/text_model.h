@@ -62,9 +62,9 @@ inline std::string merged(const std::vector<std::string>& inputs) {
     return output + written(held) + (held.ends_with('\n') ? "" : "\r\n");
 }
 
-// Copies bytes with TextFile::copy_to from a file read in blocks of from_block to one written in blocks
-// of to_block, pieces of at most size - 1 characters, termination records kept out as the merge
-// keeps them. How the copy differs from the model; empty when it does not.
+// Copies bytes with TextFile::copy_to from a file read in blocks of from_block to one written in
+// blocks of to_block, pieces of at most size - 1 characters, termination records kept out as the
+// merge keeps them. How the copy differs from the model; empty when it does not.
 inline std::string copy_differs(std::string_view bytes, std::size_t size, std::size_t from_block,
                                 std::size_t to_block) {
     const int in = memfd_create("in", MFD_CLOEXEC), out = memfd_create("out", MFD_CLOEXEC);

@@ -251,17 +251,11 @@ bool ToolTest::make(const Files& given_files) {
             return false;
         }
     }
-    for (const auto& [path, bytes] : files) {  // once every file is there
-        if (kind(bytes) == 'r') {
-            chmod(at(path).c_str(), 0444);
-        } else if (kind(bytes) == '@' &&
-                   !mount_over(at(bytes.substr(2)), at(path), nullptr, MS_BIND, "")) {
-            return false;
-        }
-    }
-    for (const auto& [path, bytes] : given_files) {
+    for (const auto& [path, bytes] : given_files) {  // once every file is there
         const Ownership owned = ownership(bytes);
-        if ((owned.user != -1 && lchown(at(path).c_str(), static_cast<uid_t>(owned.user),
+        if ((kind(bytes) == '@' &&
+             !mount_over(at(bytes.substr(2)), at(path), nullptr, MS_BIND, "")) ||
+            (owned.user != -1 && lchown(at(path).c_str(), static_cast<uid_t>(owned.user),
                                         static_cast<gid_t>(owned.user)) != 0) ||
             (owned.mode != -1 && kind(owned.entry) != '>' &&
              chmod(at(path).c_str(), static_cast<mode_t>(owned.mode)) != 0)) {
@@ -346,36 +340,35 @@ Running ToolTest::start(const std::vector<std::string>& args, const RunSettings&
     return Running(pid, read_end);
 }
 
+// Why a row cannot run here; empty when it can.
+std::string cannot_run(const Row& p) {
+    const bool windows = tool_is_windows_build();
+    const bool converts =
+        p.form != Form::exact && std::ranges::any_of(p.said, [](const Said& said) {
+            return std::ranges::any_of(said.text, [](char byte) { return byte < 0; });
+        });
+    const std::string& fault = loads_faults(p.settings) ? p.settings.env[0] : "";
+    return p.platform == (windows ? Platform::posix : Platform::windows) ? "for another platform"
+           : (!fault.empty() || p.settings.alone) && !tool_is_built_here()
+               ? "faults, and descriptors, are the tool's own: the tool built here alone"
+           : p.settings.user != 0 && (geteuid() != 0 || !tool_is_built_here())
+               ? "acts as another user: needs root, and the tool built here"
+           : windows && !p.pause.signals.empty() && p.pause.signals != std::vector{SIGINT}
+               ? "Windows knows Ctrl-C alone"
+           : !p.settings.held.path.empty() && !(windows && given("SRJOIN_HOLDER"))
+               ? "holds a file as Windows programs do: the Windows build and its holder"
+           : converts && given("SRJOIN_NO_CONVERTERS") ? "the tool's system has no converters"
+           : SRJOIN_SANITIZED && fault.find("alloc") != std::string::npos
+               ? "the sanitizers' allocator is no malloc the shim can refuse"
+               : "";
+}
+
 void ToolTest::check(const Row& p) {
     const bool windows = tool_is_windows_build();
-    if (p.platform == (windows ? Platform::posix : Platform::windows)) {
-        GTEST_SKIP() << "for another platform";
-    }
-    if ((loads_faults(p.settings) || p.settings.alone) && !tool_is_built_here()) {
-        GTEST_SKIP() << "faults, and descriptors, are the tool's own: the tool built here alone";
-    }
-    if (p.settings.user != 0 && (geteuid() != 0 || !tool_is_built_here())) {
-        GTEST_SKIP() << "acts as another user: needs root, and the tool built here";
-    }
-    if (windows && !p.pause.signals.empty() && p.pause.signals != std::vector{SIGINT}) {
-        GTEST_SKIP() << "Windows knows Ctrl-C alone";
-    }
     const RunSettings::Held& held = p.settings.held;
-    if (!held.path.empty() && !(windows && given("SRJOIN_HOLDER"))) {
-        GTEST_SKIP() << "holds a file as Windows programs do: the Windows build and its holder";
+    if (const std::string why = cannot_run(p); !why.empty()) {
+        GTEST_SKIP() << why;
     }
-    const bool japanese_converted = std::ranges::any_of(p.said, [&](const Said& said) {
-        return p.form != Form::exact &&
-               std::ranges::any_of(said.text, [](char byte) { return byte < 0; });
-    });
-    if (japanese_converted && given("SRJOIN_NO_CONVERTERS")) {
-        GTEST_SKIP() << "the tool's system has no converters";
-    }
-#ifdef SRJOIN_SANITIZED
-    if (loads_faults(p.settings) && p.settings.env[0].find("alloc") != std::string::npos) {
-        GTEST_SKIP() << "the sanitizers' allocator is no malloc the shim can refuse";
-    }
-#endif
     if (!make(p.before)) {
         GTEST_SKIP() << "needs root: mounts a file system, or gives files to other users";
     }

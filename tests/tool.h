@@ -15,14 +15,12 @@
 #include <string>
 #include <vector>
 
+// clang-format off
 bool given(const char* variable);  // set and not empty
-inline bool tool_is_windows_build() {
-    return given("SRJOIN_WINDOWS");
-}
+inline bool tool_is_windows_build() { return given("SRJOIN_WINDOWS"); }
 // The fault shim (fault_shim.cpp, loaded with LD_PRELOAD) reaches only the tool built here.
-inline bool tool_is_built_here() {
-    return !given("SRJOIN_EXE") && !given("SRJOIN_RUNNER");
-}
+inline bool tool_is_built_here() { return !given("SRJOIN_EXE") && !given("SRJOIN_RUNNER"); }
+// clang-format on
 enum class Platform { any, posix, windows };
 
 enum class Out { pipe, terminal, closed };
@@ -75,15 +73,13 @@ private:
 
 // Folder entries: path -> a file's bytes, FOLDER, FIFO or link_to(target); GONE in a list of
 // changes. owned(entry, mode, user): that entry with that mode (not for a link) and owner (when
-// not -1), made so and checked so. Made only: read_only(bytes), a file without write permission;
-// small_disk(bytes), a tmpfs of that size; mounted(source), a file with source bind-mounted over
-// it. A FIFO is held open for writing while the tool runs, so that a run reading it waits
-// without end.
+// not -1), made so and checked so. Made only: small_disk(bytes), a tmpfs of that size;
+// mounted(source), a file with source bind-mounted over it. A FIFO is held open for writing while
+// the tool runs, so that a run reading it waits without end.
 using Files = std::map<std::string, std::string>;
 // clang-format off
 inline const std::string FOLDER = "\x01/", FIFO = "\x01|", GONE = "\x01-";
 inline std::string link_to(std::string_view target) { return "\x01>" + std::string(target); }
-inline std::string read_only(std::string_view bytes) { return "\x01r" + std::string(bytes); }
 inline std::string small_disk(std::size_t bytes) { return "\x01t" + std::to_string(bytes); }
 inline std::string mounted(std::string_view source) { return "\x01@" + std::string(source); }
 inline Files with(Files files, Files more) { more.merge(files); return more; }  // more wins
@@ -188,13 +184,4 @@ inline constexpr std::string_view CREATED = "[%s]を作成しました。\n";
 inline constexpr std::string_view EN_SKIPPED = "Cannot open [%s]%r. ->Skipping\n",
                                   EN_CREATED = "Created [%s].\n",
                                   EN_NO_WORK_FILE = "Cannot create the work file [%s]%r.\n";
-inline constexpr std::string_view EN_USAGE =
-    "usage: Srjoin file1+file2+....file9 out_file\n"
-    "       Merges the Motorola S-format files file1,file2... and\n"
-    "       creates out_file.\n"
-    "       Only the last S7,S8,S9 record of the joined files is kept.\n"
-    "       out_file may have the same name as one of file1,file2....\n"
-    "       For example Srjoin tst1.mot+tst2.mot+tst3.mot tst1.mot or\n"
-    "              Srjoin tst1.mot+tst1.mot+tst1.mot tst1.mot is allowed too.\n"
-    "       Up to 50 files can be merged.\n";
 inline const std::string FALLBACK = "S804FFDE40DE\r\n", WORK = "___00000.___";
