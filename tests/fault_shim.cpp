@@ -66,9 +66,15 @@ void stop_if(bool stops) {
     }
 }
 
+// Whether a stop applies now, the first time only.
+bool stops_once(bool& stopped, bool applies) {
+    const bool stops = !stopped && applies;
+    stopped = stopped || stops;
+    return stops;
+}
+
 int flush(int fd, int (*real)(int)) {
-    const bool stops = fd == folder && !flush_stopped && fault("stop-flush");
-    flush_stopped = flush_stopped || stops;
+    const bool stops = stops_once(flush_stopped, fd == folder && fault("stop-flush"));
     stop_if(stops);
     errno = fd == flush_fails ? EIO : errno;
     const int result = fd == flush_fails ? -1 : real(fd);
@@ -79,8 +85,7 @@ int flush(int fd, int (*real)(int)) {
 // Every rename goes through here: stopped around, or refused.
 template <typename Rename>
 int renamed(Rename rename) {
-    const bool stops = !rename_stopped && fault("stop-rename");
-    rename_stopped = rename_stopped || stops;
+    const bool stops = stops_once(rename_stopped, fault("stop-rename"));
     stop_if(stops);
     std::string_view count;
     const bool fails = fault("fail-rename", &count) &&
@@ -102,8 +107,7 @@ int open(const char* name, int flags, ...) {
     const mode_t mode = (flags & O_CREAT) != 0 ? va_arg(args, mode_t) : 0;
     va_end(args);
     const bool creates = (flags & O_CREAT) != 0;
-    const bool stops = creates && !create_stopped && names("stop-create", name);
-    create_stopped = create_stopped || stops;
+    const bool stops = stops_once(create_stopped, creates && names("stop-create", name));
     stop_if(stops);
     const int fd = real(name, flags, mode);
     stop_if(stops);

@@ -1,5 +1,5 @@
 // The text translation as its rules state it, apart from the code that does it: the model the
-// copy test, the text fuzzer and the random-bytes row are held to. Header only, for the fuzzer.
+// text fuzzer and the rows of random bytes and of inputs merged are held to. Header only.
 #pragma once
 
 #include <sys/mman.h>

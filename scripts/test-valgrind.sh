@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The table of the tool's promises again, every run under Valgrind's memcheck: an invalid access,
 # a use of uninitialised memory or a leak gives 99 for the exit code, failing its row.
-#   tests/valgrind.sh [BUILD]   the tests and the tool of BUILD (default build/, scripts/test.sh's)
+#   scripts/test-valgrind.sh [BUILD]   the tests and the tool of BUILD (default build/, scripts/test.sh's)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=$(realpath "${1:-$root/build}")

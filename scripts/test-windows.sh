@@ -1,12 +1,12 @@
 #!/usr/bin/env bash
 # The tests against the Windows build under Wine with the Japanese locale (so that the ANSI code
 # page is 932, as on a Japanese Windows); rows for POSIX only skip themselves.
-#   tests/windows.sh WINDOWS_BUILD [BUILD [CTEST OPTIONS]]   Srjoin.exe, Srcheck.exe and the
+#   scripts/test-windows.sh WINDOWS_BUILD [BUILD [CTEST OPTIONS]]   Srjoin.exe, Srcheck.exe and the
 #       holder of WINDOWS_BUILD (scripts/build-windows.sh), the tests of BUILD (default build/),
 #       options such as -R ROWS
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-windows_build="$(realpath "${1:?usage: tests/windows.sh WINDOWS_BUILD [BUILD]}")"
+windows_build="$(realpath "${1:?usage: scripts/test-windows.sh WINDOWS_BUILD [BUILD]}")"
 build="$(realpath "${2:-$root/build}")"
 shift $(($# < 2 ? $# : 2))
 "$root/scripts/setup.sh" wine wine64 locales
