@@ -135,8 +135,8 @@ std::vector<Row> promises() {
         // Names on POSIX: "/" separates folders, a UTF-8 name is read as UTF-8, a Shift-JIS trail
         // byte is no separator, a default input extension is ".mot" where no ".MOT" entry is. A
         // folder named like the work file stops a run whose work file would lie in the top folder.
-        {"ShiftJisTrailByteIsNoSeparator", {HYO + "+a.b" + HYO, "o.x" + HYO},
-         {{HYO + ".MOT", "S1A\n"}, {"a.b" + HYO, "S1B\n"}},
+        {"ShiftJisTrailByteIsNoSeparator", {HYO + "+a.b\x81\\", "o.x" + HYO},
+         {{HYO + ".MOT", "S1A\n"}, {"a.b\x81\\", "S1B\n"}},
          {{CREATED, "o.x" + HYO}}, 0, {{"o.x" + HYO, MERGED}}, posix},
         {"SlashSeparatesFolders", {"a+sub.d/in", "dir.d/name"},
          with(taken(""), {{"a.MOT", "S1A\n"}, {"sub.d/in.MOT", "S1I\n"}, {"dir.d", FOLDER}}),
@@ -266,8 +266,8 @@ std::vector<Row> promises() {
         {"EnglishUnderCWithTheReason", {"a+b", "missing/out"}, AB,
          {{EN_NO_WORK_FILE, "missing/" + WORK, NO_SUCH_FILE}}, 1, {}, posix, {.env = {"LC_ALL=C"}},
          Form::utf8},
-        {"EnglishUnderCUtf8NamesEscaped", {"a+gone+\t\x1B]0;\x7F+\xC2\x9B+b\xFF+b", "出力"}, AB,
-         {{EN_SKIPPED, "gone.MOT", NO_SUCH_FILE}, {EN_SKIPPED, "\\x09\\x1B]0;\\x7F.MOT", NO_SUCH_FILE},
+        {"EnglishUnderCUtf8NamesEscaped", {"a+go ne+\t\x1B]0;\x7F+\xC2\x9B+b\xFF+b", "出力"}, AB,
+         {{EN_SKIPPED, "go ne.MOT", NO_SUCH_FILE}, {EN_SKIPPED, "\\x09\\x1B]0;\\x7F.MOT", NO_SUCH_FILE},
           {EN_SKIPPED, "\\xC2\\x9B.MOT", NO_SUCH_FILE}, {EN_SKIPPED, "b\\xFF.MOT", NO_SUCH_FILE},
           {EN_CREATED, "出力.mot"}}, 0, {{"出力.mot", MERGED}}, posix, {.env = {utf8}}, Form::utf8},
         {"JapaneseUnderEucJp", {"a+b", "out"}, AB, OUT, 0, out(MERGED), posix,
@@ -288,6 +288,7 @@ std::vector<Row> promises() {
          Form::windows_console},
         {"ClosedStandardOutput", {missing + "+b", "out"}, AB, {}, 0, {{"out.mot", MERGED}},
          posix, {.out = Out::closed}},
+        {"ReaderGoneAway", {"a+b", "out"}, AB, {}, 0, out(MERGED), posix, {.out = Out::unread}},
 
         // Windows: drives, "\" folders, Shift-JIS names, case, read-only files, wildcards.
         {"DriveAndFolders", {"sub\\a+Z:sub\\b", "Z:sub\\out"},

@@ -23,7 +23,7 @@ inline bool tool_is_built_here() { return !given("SRJOIN_EXE") && !given("SRJOIN
 // clang-format on
 enum class Platform { any, posix, windows };
 
-enum class Out { pipe, terminal, closed };
+enum class Out { pipe, terminal, closed, unread };  // unread: a pipe whose reader went away
 
 struct RunSettings {
     Out out = Out::pipe;
