@@ -16,7 +16,8 @@ for cpu in aarch64 s390x; do
     -DSRJOIN_WARNINGS_AS_ERRORS=ON -DCMAKE_SYSTEM_NAME=Linux -DCMAKE_SYSTEM_PROCESSOR="$cpu" \
     -DCMAKE_CXX_COMPILER="$cpu-linux-gnu-g++" >/dev/null
   cmake --build "$root/build-$cpu" -j "$jobs" --target Srjoin Srcheck >/dev/null
-  SRJOIN_EXE="$root/build-$cpu/run/Srjoin" SRJOIN_RUNNER="qemu-$cpu -L /usr/$cpu-linux-gnu" \
+  SRJOIN_EXE="$root/build-$cpu/run/Srjoin" SRJOIN_CHECK_EXE="$root/build-$cpu/check/Srcheck" \
+    SRJOIN_RUNNER="qemu-$cpu -L /usr/$cpu-linux-gnu" \
     SRJOIN_NO_CONVERTERS=1 ctest --test-dir "$build" --output-on-failure --no-tests=error \
     -j "$jobs" -R '^(Rows|Runs)/'
 done

@@ -3,9 +3,6 @@
 // Each error and notice of the check, the entry point, overlaps, unreadable files, the command
 // line, and the forms of the console.
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -15,19 +12,9 @@ namespace {
 
 using namespace std::string_literals;
 
-// Srcheck: SRJOIN_CHECK_EXE; else, for another Srjoin (SRJOIN_EXE), the Srcheck beside it or in
-// the check/ folder beside its run/ (a build folder); else the one built here.
+// Srcheck: SRJOIN_CHECK_EXE, or the one built here.
 std::string srcheck() {
-    if (given("SRJOIN_CHECK_EXE")) {
-        return std::getenv("SRJOIN_CHECK_EXE");
-    }
-    if (!given("SRJOIN_EXE")) {
-        return SRJOIN_CHECK_TOOL;
-    }
-    const std::filesystem::path srjoin = std::getenv("SRJOIN_EXE");
-    const std::string name = "Srcheck" + srjoin.extension().string();
-    const std::filesystem::path beside = srjoin.parent_path() / name;
-    return exists(beside) ? beside : srjoin.parent_path().parent_path() / "check" / name;
+    return given("SRJOIN_CHECK_EXE") ? std::getenv("SRJOIN_CHECK_EXE") : SRJOIN_CHECK_TOOL;
 }
 
 // A valid record: the type digit, then address and data in hexadecimal; count and checksum added.
@@ -49,11 +36,6 @@ std::string lines(const std::vector<std::string>& each) {
         text += line + "\n";
     }
     return text;
-}
-
-std::string example(const char* name) {
-    std::ifstream file(std::string(SRJOIN_EXAMPLES) + "/" + name, std::ios::binary);
-    return {std::istreambuf_iterator<char>(file), {}};
 }
 
 // count records of one byte, at 1000, 1002, 1004...: as many ranges.

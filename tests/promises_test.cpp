@@ -1,8 +1,6 @@
 // What the tool promises, a row each: arguments and files a run starts with, what it prints, its
 // exit code, every change it leaves; and the setting it needs (platform, terminal, fault...).
 #include <algorithm>
-#include <fstream>
-#include <iterator>
 #include <random>
 #include <string>
 #include <vector>
@@ -29,11 +27,6 @@ std::string lines(const std::string& tag, std::size_t bytes, const std::string& 
         text += "S1" + tag + std::to_string(i) + std::string(i % 61, 'x') + eol;
     }
     return text;
-}
-
-std::string example(const char* name) {
-    std::ifstream file(std::string(SRJOIN_EXAMPLES) + "/" + name, std::ios::binary);
-    return {std::istreambuf_iterator<char>(file), {}};
 }
 
 // Random bytes, half of them LF, CR and the starts of termination records, then a Ctrl-Z and

@@ -470,6 +470,11 @@ std::string row_name(const testing::TestParamInfo<Row>& row) {
     return row.param.name;
 }
 
+std::string example(const char* name) {
+    std::ifstream file(std::string(SRJOIN_EXAMPLES) + "/" + name, std::ios::binary);
+    return {std::istreambuf_iterator<char>(file), {}};
+}
+
 bool eventually(const std::function<bool()>& done) {
     for (int i = 0; i < 2000; ++i) {
         if (done()) {

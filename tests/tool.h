@@ -162,6 +162,7 @@ class Table : public ToolTest, public testing::WithParamInterface<Row> {};
 std::string row_name(const testing::TestParamInfo<Row>& row);
 
 bool eventually(const std::function<bool()>& done);  // within 20 seconds
+std::string example(const char* name);               // a sample file of examples/
 
 inline constexpr std::string_view USAGE =
     "usage: Srjoin file1+file2+....file9 out_file\n"
