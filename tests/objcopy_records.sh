@@ -14,8 +14,9 @@ fail() {
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 cd "$scratch"
-seq 1000 | head -c 300 >data.bin
-seq 2000 | head -c 100 >extra.bin
+seq 2000 >numbers.txt
+head -c 300 numbers.txt >data.bin  # no pipe: pipefail would take a writer cut short for a failure
+tail -c 100 numbers.txt >extra.bin
 
 # srec NAME TYPE DATA_ADDRESS EXTRA_ADDRESS [OBJCOPY OPTION...]: NAME made from an ELF whose .data
 # and .extra lie at those addresses, and checked to hold records of TYPE.
